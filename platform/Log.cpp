@@ -1,0 +1,84 @@
+#include "platform/Log.h"
+
+#include <sys/syscall.h>
+#include <syslog.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+LogSink& InstalledSink() {
+    static LogSink sink;
+    return sink;
+}
+
+void AppendArgument(std::string& line, const LogArgument& argument) {
+    if (const auto* text = std::get_if<std::string_view>(&argument)) {
+        line.append(*text);
+    } else {
+        line.append(std::to_string(std::get<std::int64_t>(argument)));
+    }
+}
+
+std::string Prefix() {
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t seconds = system_clock::to_time_t(now);
+    const auto millis = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    char prefix[96];
+    std::snprintf(prefix, sizeof prefix, "%s.%03lld corvane[%d:%ld] ", stamp, static_cast<long long>(millis),
+                  static_cast<int>(getpid()), static_cast<long>(syscall(SYS_gettid)));
+    return prefix;
+}
+
+void WriteToSystem(const std::string& line) {
+    static const bool opened = [] {
+        openlog("Corvane", LOG_PID, LOG_USER);
+        return true;
+    }();
+    (void)opened;
+    syslog(LOG_NOTICE, "%s", line.c_str());
+    const std::string full = Prefix() + line + '\n';
+    std::fwrite(full.data(), 1, full.size(), stderr);
+}
+
+}  // namespace
+
+std::string FormatLogLine(std::string_view format, std::initializer_list<LogArgument> arguments) {
+    std::string line;
+    line.reserve(format.size() + 64);
+    auto next = arguments.begin();
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        const bool placeholder = format[i] == '%' && i + 1 < format.size() &&
+                                 (format[i + 1] == '@' || format[i + 1] == 'd');
+        if (placeholder && next != arguments.end()) {
+            AppendArgument(line, *next++);
+            ++i;
+        } else {
+            line.push_back(format[i]);
+        }
+    }
+    return line;
+}
+
+void NSLog(std::string_view format, std::initializer_list<LogArgument> arguments) {
+    const std::string line = FormatLogLine(format, arguments);
+    if (const LogSink& sink = InstalledSink()) {
+        sink(line);
+    } else {
+        WriteToSystem(line);
+    }
+}
+
+LogSink SetLogSink(LogSink sink) {
+    LogSink previous = std::move(InstalledSink());
+    InstalledSink() = std::move(sink);
+    return previous;
+}

@@ -1,0 +1,266 @@
+#include "platform/Preferences.h"
+
+#include <plist/plist.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+struct PlistDeleter {
+    void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistPtr = std::unique_ptr<void, PlistDeleter>;
+
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = -1;
+    timespec modified{};
+    bool operator==(const FileStamp& other) const {
+        return device == other.device && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
+struct Domain {
+    bool read = false;
+    FileStamp stamp;
+    std::map<std::string, PreferenceValue> values;
+};
+
+Domain& DomainNamed(const std::string& name) {
+    static std::map<std::string, Domain> domains;
+    return domains[name];
+}
+
+std::string ConfigHome() {
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
+        return config;
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/.config";
+}
+
+FileStamp StampOf(const std::string& path) {
+    FileStamp stamp;
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0) {
+        stamp = {info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+    }
+    return stamp;
+}
+
+std::string TextOf(plist_t node) {
+    char* text = nullptr;
+    plist_get_string_val(node, &text);
+    std::string value = text != nullptr ? text : "";
+    std::free(text);
+    return value;
+}
+
+PreferenceValue ValueOf(plist_t node) {
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        uint8_t flag = 0;
+        plist_get_bool_val(node, &flag);
+        return flag != 0;
+    }
+    case PLIST_UINT: {
+        uint64_t number = 0;
+        plist_get_uint_val(node, &number);
+        return static_cast<std::int64_t>(number);
+    }
+    case PLIST_REAL: {
+        double number = 0;
+        plist_get_real_val(node, &number);
+        return number;
+    }
+    case PLIST_STRING: return TextOf(node);
+    case PLIST_ARRAY: return PreferenceOther{"(array)"};
+    case PLIST_DICT: return PreferenceOther{"(dictionary)"};
+    case PLIST_DATE: return PreferenceOther{"(date)"};
+    case PLIST_DATA: return PreferenceOther{"(data)"};
+    default: return PreferenceOther{"(unknown)"};
+    }
+}
+
+PlistPtr ReadDictionary(const std::string& path, bool* malformed) {
+    *malformed = false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return nullptr;
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    const std::string data = bytes.str();
+    plist_t root = nullptr;
+    if (!data.empty()) {
+        plist_from_memory(data.data(), static_cast<uint32_t>(data.size()), &root);
+    }
+    PlistPtr owned(root);
+    if (root == nullptr || plist_get_node_type(root) != PLIST_DICT) {
+        *malformed = true;
+        return nullptr;
+    }
+    return owned;
+}
+
+plist_t NodeOf(const PreferenceValue& value) {
+    if (const auto* flag = std::get_if<bool>(&value)) {
+        return plist_new_bool(*flag ? 1 : 0);
+    }
+    if (const auto* number = std::get_if<std::int64_t>(&value)) {
+        return plist_new_uint(static_cast<uint64_t>(*number));
+    }
+    if (const auto* real = std::get_if<double>(&value)) {
+        return plist_new_real(*real);
+    }
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        return plist_new_string(text->c_str());
+    }
+    return nullptr;
+}
+
+bool MakeFolders(const std::string& folder) {
+    for (std::size_t slash = folder.find('/', 1); ; slash = folder.find('/', slash + 1)) {
+        const std::string prefix = folder.substr(0, slash);
+        if (mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+        if (slash == std::string::npos) {
+            return true;
+        }
+    }
+}
+
+bool WriteAtomically(const std::string& path, const std::string& bytes, std::string* errorText) {
+    const std::string folder = path.substr(0, path.rfind('/'));
+    if (!MakeFolders(folder)) {
+        *errorText = "cannot make " + folder + ": " + std::strerror(errno);
+        return false;
+    }
+    std::string temporary = folder + "/.prefs-XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0) {
+        *errorText = "cannot write in " + folder + ": " + std::strerror(errno);
+        return false;
+    }
+    bool written = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) && fsync(fd) == 0;
+    written = (close(fd) == 0) && written;
+    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
+        *errorText = "cannot write " + path + ": " + std::strerror(errno);
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string PreferencesFilePath(const std::string& domain) {
+    return ConfigHome() + "/corvane/" + domain + ".plist";
+}
+
+bool CFPreferencesAppSynchronize(const std::string& domainName) {
+    Domain& domain = DomainNamed(domainName);
+    const std::string path = PreferencesFilePath(domainName);
+    const FileStamp stamp = StampOf(path);
+    if (domain.read && stamp == domain.stamp) {
+        return true;
+    }
+    domain.read = true;
+    domain.stamp = stamp;
+    domain.values.clear();
+    bool malformed = false;
+    const PlistPtr root = ReadDictionary(path, &malformed);
+    if (root == nullptr) {
+        return !malformed;
+    }
+    plist_dict_iter iterator = nullptr;
+    plist_dict_new_iter(root.get(), &iterator);
+    for (;;) {
+        char* key = nullptr;
+        plist_t node = nullptr;
+        plist_dict_next_item(root.get(), iterator, &key, &node);
+        if (key == nullptr) {
+            break;
+        }
+        domain.values.emplace(key, ValueOf(node));
+        std::free(key);
+    }
+    std::free(iterator);
+    return true;
+}
+
+std::optional<PreferenceValue> CFPreferencesCopyAppValue(const std::string& key, const std::string& domainName) {
+    Domain& domain = DomainNamed(domainName);
+    if (!domain.read) {
+        CFPreferencesAppSynchronize(domainName);
+    }
+    const auto found = domain.values.find(key);
+    if (found == domain.values.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+std::vector<std::pair<std::string, PreferenceValue>> CFPreferencesCopyAppValues(const std::string& domainName) {
+    CFPreferencesAppSynchronize(domainName);
+    const Domain& domain = DomainNamed(domainName);
+    return {domain.values.begin(), domain.values.end()};
+}
+
+bool CFPreferencesSetAppValue(const std::string& key, const std::optional<PreferenceValue>& value,
+                              const std::string& domainName, std::string* errorText) {
+    const std::string path = PreferencesFilePath(domainName);
+    bool malformed = false;
+    PlistPtr root = ReadDictionary(path, &malformed);
+    if (malformed) {
+        *errorText = path + " is not a property list dictionary; left as it is";
+        return false;
+    }
+    if (root == nullptr) {
+        root.reset(plist_new_dict());
+    }
+    if (value) {
+        plist_dict_set_item(root.get(), key.c_str(), NodeOf(*value));
+    } else if (plist_dict_get_item(root.get(), key.c_str()) != nullptr) {
+        plist_dict_remove_item(root.get(), key.c_str());
+    }
+    char* xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(root.get(), &xml, &length);
+    const std::string bytes(xml != nullptr ? xml : "", length);
+    plist_to_xml_free(xml);
+    if (!WriteAtomically(path, bytes, errorText)) {
+        return false;
+    }
+    DomainNamed(domainName).read = false;
+    return true;
+}
+
+std::string DescribePreferenceValue(const PreferenceValue& value) {
+    if (const auto* flag = std::get_if<bool>(&value)) {
+        return *flag ? "1" : "0";
+    }
+    if (const auto* number = std::get_if<std::int64_t>(&value)) {
+        return std::to_string(*number);
+    }
+    if (const auto* real = std::get_if<double>(&value)) {
+        std::ostringstream text;
+        text << *real;
+        return text.str();
+    }
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        return *text;
+    }
+    return std::get<PreferenceOther>(value).description;
+}

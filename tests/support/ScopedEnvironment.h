@@ -1,0 +1,39 @@
+// Sets environment variables for the life of a test and puts the old values back afterwards.
+#pragma once
+
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <string>
+
+class ScopedEnvironment {
+public:
+    ScopedEnvironment() = default;
+    ~ScopedEnvironment() {
+        for (const auto& [name, value] : saved_) {
+            if (value) {
+                setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                unsetenv(name.c_str());
+            }
+        }
+    }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+    /// Sets name to value; an empty value unsets it.
+    void set(const std::string& name, const std::string& value) {
+        if (!saved_.count(name)) {
+            const char* old = std::getenv(name.c_str());
+            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+        }
+        if (value.empty()) {
+            unsetenv(name.c_str());
+        } else {
+            setenv(name.c_str(), value.c_str(), 1);
+        }
+    }
+
+private:
+    std::map<std::string, std::optional<std::string>> saved_;
+};
