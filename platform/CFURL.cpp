@@ -1,0 +1,24 @@
+#include "platform/CFURL.h"
+
+#include <sys/stat.h>
+
+#include "platform/FSRefResolve.h"
+#include "platform/UnicodeText.h"
+
+std::optional<CFURL> CFURLCreateFromFSRef(const FSRef* ref) {
+    ResolvedRef resolved;
+    if (ResolveFSRef(ref, resolved) != noErr || !UTF16FromUTF8(resolved.path)) {
+        return std::nullopt;
+    }
+    return CFURL{std::move(resolved.path), S_ISDIR(resolved.status.st_mode)};
+}
+
+std::optional<std::string> CFURLCopyPathExtension(const CFURL& url) {
+    const std::size_t slash = url.path.rfind('/');
+    const std::string_view name = std::string_view(url.path).substr(slash == std::string::npos ? 0 : slash + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot + 1 == name.size()) {
+        return std::nullopt;
+    }
+    return std::string(name.substr(dot + 1));
+}

@@ -1,0 +1,42 @@
+#include "platform/FileDescriptors.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+void UniqueFd::Reset() {
+    if (fd_ >= 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+}
+
+int ReadFolderNames(int folder, std::vector<std::string>& names) {
+    const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
+    }
+    DIR* stream = fdopendir(fd);
+    if (stream == nullptr) {
+        const int error = errno;
+        close(fd);
+        return error;
+    }
+    int error = 0;
+    for (;;) {
+        errno = 0;
+        const struct dirent* entry = readdir(stream);
+        if (entry == nullptr) {
+            error = errno;
+            break;
+        }
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            names.emplace_back(entry->d_name);
+        }
+    }
+    closedir(stream);
+    return error;
+}

@@ -1,0 +1,36 @@
+// Open file descriptors as owned values, and the names in an open folder. For the File Manager
+// sources only.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+/// Owns one descriptor and closes it when it goes; -1 owns nothing.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd() { Reset(); }
+    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    void Reset();
+
+private:
+    int fd_ = -1;
+};
+
+/// 0 and the names in the open folder ('.' and '..' left out), or an errno. Reads through its own
+/// descriptor, so folder keeps its offset.
+int ReadFolderNames(int folder, std::vector<std::string>& names);

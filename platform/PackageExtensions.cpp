@@ -1,0 +1,68 @@
+#include "platform/PackageExtensions.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "platform/DataFiles.h"
+
+namespace {
+
+constexpr std::string_view kBuiltInList =
+    "app\nAppDir\nbundle\nframework\nplugin\nkext\nprefpane\nqlgenerator\nmdimporter\nsaver\nwdgt\nxpc\nappex\n"
+    "colorpicker\ndSYM\nxctest\npkg\nmpkg\nrtfd\npages\nnumbers\nkey\nlogicx\nimovielibrary\nphotoslibrary\n"
+    "aplibrary\nfcpbundle\nscptd\nplayground\nplaygroundbook\nxcodeproj\nxcworkspace\nxcarchive\nsparsebundle\n"
+    "vmwarevm\npvm\nutm\n";
+
+std::string Lowered(std::string_view text) {
+    std::string lowered(text);
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+    return lowered;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+std::set<std::string, std::less<>> LoadPackageExtensions() {
+    if (const auto path = FindDataFile("package-extensions")) {
+        std::ifstream in(*path, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        if (in) {
+            return ParsePackageExtensions(text.str());
+        }
+    }
+    return ParsePackageExtensions(BuiltInPackageExtensions());
+}
+
+}  // namespace
+
+std::string_view BuiltInPackageExtensions() { return kBuiltInList; }
+
+std::set<std::string, std::less<>> ParsePackageExtensions(std::string_view text) {
+    std::set<std::string, std::less<>> extensions;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        line = Trimmed(line.substr(0, line.find('#')));
+        if (line.starts_with('.')) {
+            line.remove_prefix(1);
+        }
+        if (!line.empty()) {
+            extensions.insert(Lowered(line));
+        }
+    }
+    return extensions;
+}
+
+bool IsPackageExtension(std::string_view extension) {
+    static const std::set<std::string, std::less<>> extensions = LoadPackageExtensions();
+    return extensions.contains(Lowered(extension));
+}

@@ -1,0 +1,20 @@
+// Names are bytes on disk and UTF-16 in the catalog; every conversion between them happens here.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+/// Strict UTF-8 to UTF-16; none for bytes that are not valid UTF-8.
+std::optional<std::u16string> UTF16FromUTF8(std::string_view utf8);
+
+/// UTF-16 to UTF-8; none for an unpaired surrogate.
+std::optional<std::string> UTF8FromUTF16(std::u16string_view utf16);
+
+/// The catalog name of a POSIX name: UTF-16 with '/' and ':' swapped. None when the name is not
+/// valid UTF-8 or is longer than 255 units.
+std::optional<std::u16string> CatalogNameFromPosixName(std::string_view posixName);
+
+/// The POSIX name of a catalog name. None when the name holds ':' (a POSIX '/'), an unpaired
+/// surrogate, a NUL, or is empty, "." or "..".
+std::optional<std::string> PosixNameFromCatalogName(std::u16string_view catalogName);
