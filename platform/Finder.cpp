@@ -1,0 +1,160 @@
+#include "platform/Finder.h"
+
+#include <sys/stat.h>
+#include <sys/xattr.h>
+
+#include <cerrno>
+#include <optional>
+#include <string>
+
+#include "platform/AERegistry.h"
+#include "platform/Errors.h"
+#include "platform/HFSPaths.h"
+#include "platform/UnicodeText.h"
+
+namespace {
+
+bool IsObjectSpecifier(const AEDesc& desc) {
+    return desc.descriptorType == typeObjectSpecifier && desc.kind == AEDescKind::record;
+}
+
+/// The code under key of a specifier, or 0 when it has none.
+FourCharCode CodeOf(const AEDesc& specifier, AEKeyword key) {
+    FourCharCode code = 0;
+    long size = 0;
+    if (AEGetParamPtr(&specifier, key, typeType, nullptr, &code, sizeof code, &size) != noErr ||
+        size != static_cast<long>(sizeof code)) {
+        return 0;
+    }
+    return code;
+}
+
+std::u16string UnitsOf(const AEDesc& text) {
+    std::u16string units(static_cast<std::size_t>(AEGetDescDataSize(&text)) / 2, u'\0');
+    AEGetDescData(&text, units.data(), static_cast<long>(units.size() * 2));
+    return units;
+}
+
+/// The POSIX path of the item whose comment property the event's direct object names.
+OSErr ResolveCommentItem(const AppleEvent* event, std::string* path) {
+    AEDesc property;
+    if (AEGetParamDesc(event, keyDirectObject, typeWildCard, &property) != noErr || !IsObjectSpecifier(property) ||
+        CodeOf(property, keyAEKeyForm) != formPropertyID || CodeOf(property, keyAEDesiredClass) != cProperty ||
+        CodeOf(property, keyAEKeyData) != pComment) {
+        return errAENoSuchObject;
+    }
+    AEDesc item;
+    if (AEGetParamDesc(&property, keyAEContainer, typeWildCard, &item) != noErr || !IsObjectSpecifier(item) ||
+        CodeOf(item, keyAEKeyForm) != formName) {
+        return errAENoSuchObject;
+    }
+    const FourCharCode itemClass = CodeOf(item, keyAEDesiredClass);
+    AEDesc container;
+    const OSErr containerErr = AEGetParamDesc(&item, keyAEContainer, typeWildCard, &container);
+    AEDesc name;
+    if ((itemClass != cFile && itemClass != cObject) ||
+        (containerErr != errAEDescNotFound && container.descriptorType != typeNull) ||
+        AEGetParamDesc(&item, keyAEKeyData, typeUnicodeText, &name) != noErr) {
+        return errAENoSuchObject;
+    }
+    const std::optional<CFURL> url = CFURLCreateWithFileSystemPath(UnitsOf(name), kCFURLHFSPathStyle, false);
+    struct stat status;
+    if (!url || lstat(url->path.c_str(), &status) != 0) {
+        return errAENoSuchObject;
+    }
+    const bool isFolder = S_ISDIR(status.st_mode);
+    if ((url->isDirectory && !isFolder) || (itemClass == cFile && isFolder)) {
+        return errAENoSuchObject;
+    }
+    *path = url->path;
+    return noErr;
+}
+
+/// The status of a failed attribute call: a vanished item is no object at all.
+OSErr StoreError(int error) { return error == ENOENT || error == ENOTDIR ? errAENoSuchObject : OSErrFromErrno(error); }
+
+// ENODATA: no comment stored; ENOTSUP: this file system stores none. Either way the comment is empty.
+bool MeansNoComment(int error) { return error == ENODATA || error == ENOTSUP; }
+
+OSErr ReadComment(const std::string& path, std::u16string* comment) {
+    std::string bytes;
+    ssize_t got = -1;
+    do {
+        const ssize_t size = lgetxattr(path.c_str(), kFinderCommentAttribute, nullptr, 0);
+        if (size < 0) {
+            break;
+        }
+        bytes.resize(static_cast<std::size_t>(size));
+        got = lgetxattr(path.c_str(), kFinderCommentAttribute, bytes.data(), bytes.size());
+    } while (got < 0 && errno == ERANGE); // the comment grew between measuring and reading it
+    if (got < 0) {
+        if (MeansNoComment(errno)) {
+            comment->clear();
+            return noErr;
+        }
+        return StoreError(errno);
+    }
+    bytes.resize(static_cast<std::size_t>(got));
+    std::optional<std::u16string> text = UTF16FromUTF8(bytes);
+    if (!text) {
+        return errAECoercionFail;
+    }
+    *comment = std::move(*text);
+    return noErr;
+}
+
+OSErr WriteComment(const std::string& path, const std::string& comment) {
+    if (!comment.empty()) {
+        return lsetxattr(path.c_str(), kFinderCommentAttribute, comment.data(), comment.size(), 0) == 0
+                   ? noErr
+                   : StoreError(errno);
+    }
+    // Links and file systems without user attributes refuse even a removal, though they hold no comment.
+    if (lgetxattr(path.c_str(), kFinderCommentAttribute, nullptr, 0) < 0 && MeansNoComment(errno)) {
+        return noErr;
+    }
+    if (lremovexattr(path.c_str(), kFinderCommentAttribute) == 0 || errno == ENODATA) {
+        return noErr;
+    }
+    return StoreError(errno);
+}
+
+OSErr SetComment(const AppleEvent* event, const std::string& path) {
+    AEDesc text;
+    const OSErr err = AEGetParamDesc(event, keyAEData, typeUnicodeText, &text);
+    if (err != noErr) {
+        return err;
+    }
+    const std::optional<std::string> comment = UTF8FromUTF16(UnitsOf(text));
+    return comment ? WriteComment(path, *comment) : errAECoercionFail;
+}
+
+OSErr GetComment(const std::string& path, AppleEvent* reply) {
+    std::u16string comment;
+    const OSErr err = ReadComment(path, &comment);
+    if (err != noErr) {
+        return err;
+    }
+    return AEPutParamPtr(reply, keyDirectObject, typeUnicodeText, comment.data(),
+                         static_cast<long>(comment.size() * 2));
+}
+
+} // namespace
+
+OSErr FinderHandleEvent(const AppleEvent* event, AppleEvent* reply) {
+    AEEventClass eventClass = 0;
+    AEEventID eventID = 0;
+    AEGetAttributePtr(event, keyEventClassAttr, typeType, nullptr, &eventClass, sizeof eventClass, nullptr);
+    AEGetAttributePtr(event, keyEventIDAttr, typeType, nullptr, &eventID, sizeof eventID, nullptr);
+    if (eventClass != kAECoreSuite || (eventID != kAEGetData && eventID != kAESetData)) {
+        return errAEEventNotHandled;
+    }
+    std::string path;
+    const OSErr err = ResolveCommentItem(event, &path);
+    if (err != noErr) {
+        return err;
+    }
+    return eventID == kAEGetData ? GetComment(path, reply) : SetComment(event, path);
+}
+
+void InstallFinder() { AEInstallApplication(kFinderSignature, FinderHandleEvent); }
