@@ -1,0 +1,36 @@
+// A new name for an item whose name is taken at its destination.
+#include "fileops/ObjectMover.h"
+#include "platform/CFURL.h"
+#include "platform/UUID.h"
+
+std::optional<std::u16string> RenameDuplicateFile(const FSRef* destination, const FSRef* item) {
+    const std::optional<std::string> name = FSGetObjectName(item);
+    if (!name) {
+        return std::nullopt;
+    }
+    if (!FSObjectExists(destination, *name, nullptr)) {
+        return std::nullopt;
+    }
+    std::string stem = *name;
+    const std::optional<CFURL> url = CFURLCreateFromFSRef(item);
+    if (!url) {
+        return std::nullopt;
+    }
+    const std::optional<std::string> extension = CFURLCopyPathExtension(*url);
+    if (extension) {
+        // The last occurrence anywhere in the name, literally: "archive.tar.gz" keeps "archive.tar".
+        const std::string dotted = "." + *extension;
+        if (const std::size_t at = stem.rfind(dotted); at != std::string::npos) {
+            stem.erase(at, dotted.size());
+        }
+    }
+    std::string unique = stem;
+    if (!unique.empty()) {
+        unique += " - ";
+    }
+    unique += CFUUIDCreateString();
+    if (extension) {
+        unique += "." + *extension;
+    }
+    return GetUnicodeString(unique);
+}

@@ -1,0 +1,63 @@
+// The name and lookup operations that the mover and the key-folder step share.
+#include <cstring>
+
+#include "fileops/ItemTests.h"
+#include "fileops/ObjectMover.h"
+#include "platform/UnicodeText.h"
+
+namespace {
+
+// Catalog lookups name items by their UTF-16 units and ask for no text-encoding conversion.
+constexpr TextEncoding kTextEncodingUnknown = 0xFFFF;
+
+}  // namespace
+
+std::optional<std::string> FSGetObjectName(const FSRef* item) { return FSGetName(item); }
+
+std::optional<std::string> GetObjectName(const FSRef* item) { return FSGetName(item); }
+
+OSErr FSGetParentRef(const FSRef* item, FSRef* parent) {
+    if (parent == nullptr) {
+        return paramErr;
+    }
+    FSCatalogInfo info{};
+    const OSErr result = FSGetCatalogInfo(item, kFSCatInfoNodeID, &info, nullptr, parent);
+    if (result == noErr && info.nodeID == fsRtDirID) {
+        std::memset(parent, 0, sizeof *parent);
+    }
+    return result;
+}
+
+std::optional<std::u16string> GetUnicodeString(const std::string& text) { return UTF16FromUTF8(text); }
+
+bool FSObjectExists(const FSRef* parent, const std::string& name, FSRef* found) {
+    const std::optional<std::u16string> units = GetUnicodeString(name);
+    if (!units) {
+        // A name with no UTF-16 form cannot be looked up; like any other failed lookup it counts as there.
+        return true;
+    }
+    FSRef lookedUp{};
+    const OSErr result = FSMakeFSRefUnicode(parent, static_cast<UniCharCount>(units->size()), units->data(),
+                                            kTextEncodingUnknown, &lookedUp);
+    if (result == noErr && found != nullptr) {
+        *found = lookedUp;
+    }
+    return result != fnfErr;
+}
+
+OSErr FSCreateDirectory(const FSRef* parent, const std::string& name, FSRef* folder) {
+    if (folder != nullptr) {
+        // A lookup that fails without finding anything must leave a reference that reads as invalid,
+        // never one that names some other item.
+        std::memset(folder, 0, sizeof *folder);
+    }
+    if (FSObjectExists(parent, name, folder)) {
+        return noErr;
+    }
+    const std::optional<std::u16string> units = GetUnicodeString(name);
+    if (!units) {
+        return bdNamErr;
+    }
+    return FSCreateDirectoryUnicode(parent, static_cast<UniCharCount>(units->size()), units->data(), kFSCatInfoNone,
+                                    nullptr, folder, nullptr);
+}

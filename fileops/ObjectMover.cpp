@@ -1,0 +1,52 @@
+#include "fileops/ObjectMover.h"
+
+#include "MoreAppleEvents/MoreAppleEvents.h"
+#include "MoreAppleEvents/MoreFinderEvents.h"
+#include "platform/Log.h"
+
+signed char MoveObjectPath(const std::string& sourcePath, const std::string& destinationPath, signed char copy) {
+    FSRef source{};
+    // The source is the folder entry itself: a symbolic link is placed as a link, never its target.
+    if (FSPathMakeRefWithOptions(sourcePath.c_str(), kFSPathMakeRefDoNotFollowLeafSymlink, &source, nullptr) != noErr) {
+        return 0;
+    }
+    FSRef destination{};
+    if (const OSErr result = FSPathMakeRef(destinationPath.c_str(), &destination, nullptr); result != noErr) {
+        NSLog("An error occurred moving an object. Error number = %d", {std::int64_t{result}});
+        return 0;
+    }
+    FSRef placed{};
+    return MoveObjectRef3(&source, &destination, &placed, copy) == noErr ? 1 : 0;
+}
+
+OSErr MoveObjectRef3(const FSRef* item, const FSRef* destination, FSRef* newItem, signed char copy) {
+    FSRef parent{};
+    if (const OSErr result = FSGetParentRef(item, &parent); result != noErr) {
+        return result;
+    }
+    if (FSCompareFSRefs(destination, &parent) == noErr) {
+        return noErr;
+    }
+    const std::optional<std::u16string> newName = RenameDuplicateFile(destination, item);
+    std::optional<std::u16string> comment;
+    if (MoreFEGetCommentCFString(item, &comment, gAEIdleUPP) != noErr) {
+        comment.reset();
+    }
+    const std::u16string* name = newName ? &*newName : nullptr;
+    OSErr result = copy != 0 ? FSCopyObjectSync(item, destination, name, newItem, 0)
+                             : FSMoveObjectSync(item, destination, name, newItem, 0);
+    if (result != noErr) {
+        NSLog("An error occurred: %d", {std::int64_t{result}});
+        return result;
+    }
+    if (comment) {
+        // The item is in place either way; a comment that did not follow it makes the placement a failure.
+        result = MoreFESetCommentCFString(newItem, &*comment, gAEIdleUPP);
+    }
+    const std::optional<std::string> placedName = GetObjectName(newItem);
+    const std::optional<std::string> folderName = GetObjectName(destination);
+    if (placedName && folderName) {
+        NSLog("Moved \"%@\" to \"%@\"", {*placedName, *folderName});
+    }
+    return result;
+}

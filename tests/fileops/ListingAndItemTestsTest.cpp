@@ -1,0 +1,147 @@
+// Listing a folder's items and files, and the invisibility and plain-folder tests, on real folders.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "fileops/DirectoryListing.h"
+#include "fileops/ItemTests.h"
+#include "support/TempDir.h"
+
+namespace {
+
+FSRef RefOf(const std::string& path) {
+    FSRef ref{};
+    EXPECT_EQ(FSPathMakeRef(path.c_str(), &ref, nullptr), noErr) << path;
+    return ref;
+}
+
+// The Finder information attribute as the original platform stores it: big-endian, flags at bytes 8-9.
+std::string FinderInfoWithFlags(std::uint16_t flags, const char* type = "\0\0\0\0") {
+    std::string info(32, '\0');
+    std::memcpy(info.data(), type, 4);
+    info[8] = static_cast<char>(flags >> 8);
+    info[9] = static_cast<char>(flags & 0xFF);
+    return info;
+}
+
+std::vector<std::string> NamesOf(const std::vector<FSRef>& refs) {
+    std::vector<std::string> names;
+    for (const FSRef& ref : refs) {
+        names.push_back(FSGetName(&ref).value_or("?"));
+    }
+    return names;
+}
+
+}  // namespace
+
+TEST(DirectoryListing, FilesListKeepsFilesAndPackagesInListingOrder) {
+    TempDir dir;
+    for (const char* file : {"one.txt", "two.pdf", "three"}) {
+        WriteFile(dir / (std::string("Folder/") + file), "x");
+    }
+    mkdir((dir / "Folder/Sub1").c_str(), 0755);
+    mkdir((dir / "Folder/Sub2").c_str(), 0755);
+    WriteFile(dir / "Folder/Tool.app/Contents/Info.plist", "<plist/>");
+    const FSRef folder = RefOf(dir / "Folder");
+
+    const std::vector<FSRef> all = GetDirectoryItemsList(&folder);
+    const std::vector<FSRef> files = GetDirectoryFilesList(&folder);
+    ASSERT_EQ(all.size(), 6u);
+    ASSERT_EQ(files.size(), 4u);
+    std::vector<std::string> expected;
+    for (const std::string& name : NamesOf(all)) {
+        if (name != "Sub1" && name != "Sub2") {
+            expected.push_back(name);
+        }
+    }
+    EXPECT_EQ(NamesOf(files), expected) << "files keep the order of the full listing";
+}
+
+TEST(DirectoryListing, NothingToListGivesNoList) {
+    TempDir dir;
+    mkdir((dir / "Empty").c_str(), 0755);
+    WriteFile(dir / "file.txt", "x");
+    const FSRef empty = RefOf(dir / "Empty");
+    const FSRef file = RefOf(dir / "file.txt");
+    EXPECT_TRUE(GetDirectoryItemsList(&empty).empty());
+    EXPECT_TRUE(GetDirectoryItemsList(&file).empty());
+    EXPECT_TRUE(GetDirectoryFilesList(&file).empty());
+
+    std::vector<FSRef> collection;
+    Boolean changed = false;
+    EXPECT_EQ(FSGetDirectoryItems(&empty, &collection, nullptr, &changed), paramErr);
+    ItemCount count = 7;
+    EXPECT_NE(FSGetDirectoryItems(&file, &collection, &count, &changed), noErr);
+    EXPECT_EQ(count, 0u);
+    EXPECT_TRUE(collection.empty());
+}
+
+TEST(DirectoryListing, CountsEveryChildOfALargerFolder) {
+    TempDir dir;
+    for (int i = 0; i < 25; ++i) {
+        WriteFile(dir / ("Folder/f" + std::to_string(i)), "x");
+    }
+    const FSRef folder = RefOf(dir / "Folder");
+    std::vector<FSRef> collection;
+    ItemCount count = 0;
+    Boolean changed = true;
+    EXPECT_EQ(FSGetDirectoryItems(&folder, &collection, &count, &changed), noErr);
+    EXPECT_EQ(count, 25u);
+    EXPECT_EQ(collection.size(), 25u);
+    EXPECT_FALSE(changed);
+}
+
+TEST(ItemTests, InvisibilityRules) {
+    TempDir dir;
+    if (!UserXattrsSupported(dir.path())) {
+        GTEST_SKIP() << "this file system takes no user extended attributes";
+    }
+    WriteFile(dir / "Folder/.dotfile", "x");
+    WriteFile(dir / "Folder/flagged.txt", "x");
+    WriteFile(dir / "Folder/plain.txt", "x");
+    mkdir((dir / "Folder/FlaggedFolder").c_str(), 0755);
+    mkdir((dir / "Folder/.dotfolder").c_str(), 0755);
+    SetXattr(dir / "Folder/flagged.txt", "user.com.apple.FinderInfo", FinderInfoWithFlags(kIsInvisible));
+    SetXattr(dir / "Folder/FlaggedFolder", "user.com.apple.FinderInfo", FinderInfoWithFlags(kIsInvisible));
+    const struct {
+        const char* name;
+        bool invisible;
+    } rows[] = {
+        {".dotfile", true}, {"flagged.txt", true}, {"plain.txt", false}, {"FlaggedFolder", false}, {".dotfolder", true},
+    };
+    for (const auto& row : rows) {
+        const FSRef item = RefOf(dir / (std::string("Folder/") + row.name));
+        EXPECT_EQ(IsInvisible(&item), row.invisible) << row.name;
+    }
+}
+
+TEST(ItemTests, PlainFolderRule) {
+    TempDir dir;
+    mkdir((dir / "Plain").c_str(), 0755);
+    WriteFile(dir / "Bundle.app/Contents/Info.plist", "x");
+    WriteFile(dir / "file.txt", "x");
+    const FSRef plain = RefOf(dir / "Plain");
+    const FSRef bundle = RefOf(dir / "Bundle.app");
+    const FSRef file = RefOf(dir / "file.txt");
+    FSRef root{};
+    ASSERT_EQ(FSPathMakeRef("/", &root, nullptr), noErr);
+    EXPECT_TRUE(ItemIsPlainFolder(&plain));
+    EXPECT_TRUE(ItemIsPlainFolder(&root));
+    EXPECT_FALSE(ItemIsPlainFolder(&bundle));
+    EXPECT_FALSE(ItemIsPlainFolder(&file));
+    const FSRef nothing{};
+    EXPECT_FALSE(ItemIsPlainFolder(&nothing));
+}
+
+TEST(ItemTests, NamesAreCatalogNames) {
+    TempDir dir;
+    WriteFile(dir / "a:b.txt", "x");
+    const FSRef item = RefOf(dir / "a:b.txt");
+    EXPECT_EQ(FSGetName(&item), "a/b.txt");
+    HFSUniStr255 name{};
+    EXPECT_EQ(FSGetFileDirName(&item, nullptr), paramErr);
+    EXPECT_EQ(FSGetFileDirName(&item, &name), noErr);
+    EXPECT_EQ(name.length, 7);
+}

@@ -1,0 +1,203 @@
+// The mover against real folders: collision names, copy versus move, what is logged, what is refused.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <regex>
+
+#include "fileops/ObjectMover.h"
+#include "support/LogCapture.h"
+#include "support/TempDir.h"
+
+namespace {
+
+const std::string kUuid = "[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}";
+
+FSRef RefOf(const std::string& path) {
+    FSRef ref{};
+    EXPECT_EQ(FSPathMakeRefWithOptions(path.c_str(), kFSPathMakeRefDoNotFollowLeafSymlink, &ref, nullptr), noErr) << path;
+    return ref;
+}
+
+std::string NewNameFor(const TempDir& dir, const std::string& name) {
+    WriteFile(dir / ("src/" + name), "incoming");
+    WriteFile(dir / ("dest/" + name), "already there");
+    const FSRef destination = RefOf(dir / "dest");
+    const FSRef item = RefOf(dir / ("src/" + name));
+    const std::optional<std::u16string> units = RenameDuplicateFile(&destination, &item);
+    if (!units) {
+        return "(none)";
+    }
+    return std::string(units->begin(), units->end());
+}
+
+}  // namespace
+
+TEST(RenameDuplicateFile, FormsStemUuidExtension) {
+    struct Row {
+        std::string name;
+        std::string pattern;
+        const char* proves;
+    };
+    const Row rows[] = {
+        {"report.txt", "report - " + kUuid + "\\.txt", "the UUID goes between stem and extension"},
+        {"README", "README - " + kUuid, "no extension: the whole name, then the UUID"},
+        {"archive.tar.gz", "archive\\.tar - " + kUuid + "\\.gz", "only the last extension moves behind the UUID"},
+        {".txt", kUuid + "\\.txt", "an empty stem gets no separator"},
+        {"Report.PDF", "Report - " + kUuid + "\\.PDF", "letter case of the extension is kept"},
+        {"a.b.a.b", "a\\.b\\.a - " + kUuid + "\\.b", "the last occurrence of the extension is cut"},
+    };
+    for (const Row& row : rows) {
+        TempDir dir;
+        const std::string made = NewNameFor(dir, row.name);
+        EXPECT_TRUE(std::regex_match(made, std::regex(row.pattern))) << row.proves << ": " << made;
+    }
+}
+
+TEST(RenameDuplicateFile, FreeNameNeedsNoNewName) {
+    TempDir dir;
+    WriteFile(dir / "src/report.txt", "x");
+    mkdir((dir / "dest").c_str(), 0755);
+    const FSRef destination = RefOf(dir / "dest");
+    const FSRef item = RefOf(dir / "src/report.txt");
+    EXPECT_FALSE(RenameDuplicateFile(&destination, &item));
+}
+
+TEST(MoveObjectPath, CopyLeavesSourceAndLogsMoved) {
+    TempDir dir;
+    WriteFile(dir / "Folder/a.txt", "alpha");
+    mkdir((dir / "Folder/txt").c_str(), 0755);
+    LogCapture log;
+    EXPECT_EQ(MoveObjectPath(dir / "Folder/a.txt", dir / "Folder/txt", 1), 1);
+    EXPECT_EQ(ReadFile(dir / "Folder/a.txt"), "alpha");
+    EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "alpha");
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"Moved \"a.txt\" to \"txt\""});
+}
+
+TEST(MoveObjectPath, MoveTakesTheItemAway) {
+    TempDir dir;
+    WriteFile(dir / "Folder/a.txt", "alpha");
+    mkdir((dir / "Folder/2007").c_str(), 0755);
+    EXPECT_EQ(MoveObjectPath(dir / "Folder/a.txt", dir / "Folder/2007", 0), 1);
+    EXPECT_NE(access((dir / "Folder/a.txt").c_str(), F_OK), 0);
+    EXPECT_EQ(ReadFile(dir / "Folder/2007/a.txt"), "alpha");
+}
+
+TEST(MoveObjectPath, ClashGivesIncomingItemANewNameAndKeepsTheOldOne) {
+    for (const signed char copy : {1, 0}) {
+        TempDir dir;
+        WriteFile(dir / "Folder/report.txt", "new");
+        WriteFile(dir / "Folder/txt/report.txt", "old");
+        LogCapture log;
+        EXPECT_EQ(MoveObjectPath(dir / "Folder/report.txt", dir / "Folder/txt", copy), 1);
+        EXPECT_EQ(ReadFile(dir / "Folder/txt/report.txt"), "old");
+        const std::vector<std::string> names = ListNames(dir / "Folder/txt");
+        ASSERT_EQ(names.size(), 2u);
+        const std::string& renamed = names[0] == "report.txt" ? names[1] : names[0];
+        EXPECT_TRUE(std::regex_match(renamed, std::regex("report - " + kUuid + "\\.txt"))) << renamed;
+        EXPECT_EQ(ReadFile(dir / ("Folder/txt/" + renamed)), "new");
+        ASSERT_EQ(log.lines().size(), 1u);
+        EXPECT_EQ(log.lines()[0], "Moved \"" + renamed + "\" to \"txt\"");
+    }
+}
+
+TEST(MoveObjectPath, ItemAlreadyInDestinationIsLeftAloneSilently) {
+    TempDir dir;
+    WriteFile(dir / "Folder/a.txt", "alpha");
+    LogCapture log;
+    EXPECT_EQ(MoveObjectPath(dir / "Folder/a.txt", dir / "Folder", 1), 1);
+    EXPECT_EQ(ListNames(dir / "Folder"), std::vector<std::string>{"a.txt"});
+    EXPECT_TRUE(log.lines().empty());
+}
+
+TEST(MoveObjectPath, UnresolvablePaths) {
+    TempDir dir;
+    WriteFile(dir / "Folder/a.txt", "alpha");
+    LogCapture log;
+    EXPECT_EQ(MoveObjectPath(dir / "Folder/missing.txt", dir / "Folder", 1), 0);
+    EXPECT_TRUE(log.lines().empty()) << "a missing source is not logged";
+    EXPECT_EQ(MoveObjectPath(dir / "Folder/a.txt", dir / "Folder/nowhere", 1), 0);
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"An error occurred moving an object. Error number = -43"});
+}
+
+TEST(MoveObjectPath, DestinationThatIsAFileRefusesAndLogsTheStatus) {
+    TempDir dir;
+    WriteFile(dir / "Folder/a.jpg", "picture");
+    WriteFile(dir / "Folder/jpg", "a file named like the key");
+    LogCapture log;
+    EXPECT_EQ(MoveObjectPath(dir / "Folder/a.jpg", dir / "Folder/jpg", 1), 0);
+    EXPECT_EQ(ReadFile(dir / "Folder/jpg"), "a file named like the key");
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_TRUE(log.lines()[0].starts_with("An error occurred: -")) << log.lines()[0];
+}
+
+TEST(MoveObjectPath, SymbolicLinkIsPlacedAsALink) {
+    TempDir dir;
+    WriteFile(dir / "outside/secret.txt", "not ours");
+    mkdir((dir / "Folder").c_str(), 0755);
+    mkdir((dir / "Folder/txt").c_str(), 0755);
+    ASSERT_EQ(symlink((dir / "outside/secret.txt").c_str(), (dir / "Folder/link.txt").c_str()), 0);
+    EXPECT_EQ(MoveObjectPath(dir / "Folder/link.txt", dir / "Folder/txt", 1), 1);
+    struct stat info {};
+    ASSERT_EQ(lstat((dir / "Folder/txt/link.txt").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(ReadFile(dir / "outside/secret.txt"), "not ours");
+}
+
+TEST(MoveObjectPath, NameTooLongForTheUuidFailsWithoutLosingAnything) {
+    TempDir dir;
+    const std::string name = std::string(240, 'n') + ".txt";
+    WriteFile(dir / ("Folder/" + name), "new");
+    WriteFile(dir / ("Folder/txt/" + name), "old");
+    LogCapture log;
+    EXPECT_EQ(MoveObjectPath(dir / ("Folder/" + name), dir / "Folder/txt", 0), 0);
+    EXPECT_EQ(ReadFile(dir / ("Folder/" + name)), "new");
+    EXPECT_EQ(ReadFile(dir / ("Folder/txt/" + name)), "old");
+    EXPECT_EQ(ListNames(dir / "Folder/txt").size(), 1u);
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_TRUE(log.lines()[0].starts_with("An error occurred: -")) << log.lines()[0];
+}
+
+TEST(FSCreateDirectory, FindsAnyExistingItemOrMakesAFolder) {
+    TempDir dir;
+    WriteFile(dir / "Folder/pdf", "a file");
+    const FSRef parent = RefOf(dir / "Folder");
+    FSRef found{};
+    EXPECT_EQ(FSCreateDirectory(&parent, "pdf", &found), noErr);
+    EXPECT_EQ(ReadFile(dir / "Folder/pdf"), "a file") << "an existing file is returned, not replaced";
+    const FSRef existing = RefOf(dir / "Folder/pdf");
+    EXPECT_EQ(FSCompareFSRefs(&found, &existing), noErr);
+
+    FSRef made{};
+    EXPECT_EQ(FSCreateDirectory(&parent, "image/jpeg", &made), noErr);
+    struct stat info {};
+    ASSERT_EQ(stat((dir / "Folder/image:jpeg").c_str(), &info), 0) << "'/' in a key is ':' on disk";
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    const FSRef onDisk = RefOf(dir / "Folder/image:jpeg");
+    EXPECT_EQ(FSCompareFSRefs(&made, &onDisk), noErr);
+}
+
+TEST(FSCreateDirectory, FailedLookupLeavesNoUsableReference) {
+    TempDir dir;
+    mkdir((dir / "Folder").c_str(), 0755);
+    const FSRef parent = RefOf(dir / "Folder");
+    FSRef result{};
+    // A catalog name holding ':' has no POSIX name: the lookup fails with something other than "not found".
+    EXPECT_TRUE(FSObjectExists(&parent, "a:b", &result));
+    EXPECT_EQ(FSCreateDirectory(&parent, "a:b", &result), noErr);
+    EXPECT_FALSE(FSIsFSRefValid(&result));
+    EXPECT_TRUE(ListNames(dir / "Folder").empty());
+}
+
+TEST(FSGetParentRef, VolumeRootHasNone) {
+    FSRef root{};
+    ASSERT_EQ(FSPathMakeRef("/", &root, nullptr), noErr);
+    FSRef parent{};
+    std::memset(&parent, 0xAB, sizeof parent);
+    EXPECT_EQ(FSGetParentRef(&root, &parent), noErr);
+    const FSRef zero{};
+    EXPECT_EQ(std::memcmp(&parent, &zero, sizeof parent), 0);
+    EXPECT_EQ(FSGetParentRef(&root, nullptr), paramErr);
+}
