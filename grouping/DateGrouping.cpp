@@ -1,0 +1,53 @@
+#include "grouping/DateGrouping.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fileops/DirectoryListing.h"
+#include "fileops/ItemTests.h"
+#include "grouping/DateKeys.h"
+#include "grouping/KeyFolders.h"
+#include "platform/Log.h"
+
+void aggregate_files_by_date(const FSRef* folder, const FSRef* destination, std::string_view dateAttributeKey,
+                             signed char ignoreDays, signed char copy) {
+    if (folder == nullptr || destination == nullptr) {
+        return;
+    }
+    _aggregate_files_by_date(folder, destination, dateAttributeKey, 1, ignoreDays, copy);
+    // Listed after the year pass, so the year folders just made are regrouped with the rest.
+    const std::vector<FSRef> items = GetDirectoryItemsList(destination);
+    for (const FSRef& entry : items) {
+        const FSRef subfolder = entry;
+        if (!FSIsFSRefValid(&subfolder) || IsInvisible(&subfolder) || !ItemIsPlainFolder(&subfolder)) {
+            continue;
+        }
+        // Files already inside a subfolder are moved on, never copied again.
+        _aggregate_files_by_date(&subfolder, &subfolder, dateAttributeKey, 0, ignoreDays, 0);
+    }
+}
+
+void _aggregate_files_by_date(const FSRef* folder, const FSRef* destination, std::string_view dateAttributeKey,
+                              signed char yearOnly, signed char ignoreDays, signed char copy) {
+    DestinationDictionary destinations = MakeDestinationDictionary();
+    const FSRef* parent = destination != nullptr ? destination : folder;
+    const std::vector<FSRef> files = GetDirectoryFilesList(folder);
+    for (const FSRef& entry : files) {
+        const FSRef file = entry;
+        if (!FSIsFSRefValid(&file)) {
+            NSLog("Inavlid FSRef");
+            continue;
+        }
+        if (IsInvisible(&file)) {
+            continue;
+        }
+        const std::optional<std::string> key = yearOnly    ? FSGetYear(&file, dateAttributeKey)
+                                               : ignoreDays ? FSGetMonthYear(&file, dateAttributeKey)
+                                                            : FSGetMonthDayYear(&file, dateAttributeKey);
+        if (!key) {
+            continue;
+        }
+        PlaceFileUnderKey(destinations, parent, *key, &file, copy);
+    }
+}

@@ -1,0 +1,27 @@
+#include "grouping/MimeTypeForURL.h"
+
+#include "platform/Log.h"
+#include "platform/TypeDatabase.h"
+
+void InitializeMimeTypeDatabase() {
+    if (const OSErr status = LoadTypeDatabase(); status != noErr) {
+        NSLog("The MIME type database could not be read (error %d); MIME types fall back to "
+              "application/<extension>",
+              {std::int64_t{status}});
+    }
+}
+
+std::optional<std::string> MimeTypeForURL(const CFURL* url) {
+    if (url == nullptr) {
+        return std::nullopt;
+    }
+    const std::optional<std::string> extension = CFURLCopyPathExtension(*url);
+    if (!extension) {
+        return std::nullopt;
+    }
+    const std::string identifier = UTTypeCreatePreferredIdentifierForTag(kUTTagClassFilenameExtension, *extension);
+    if (std::optional<std::string> mimeType = UTTypeCopyPreferredTagWithClass(identifier, kUTTagClassMIMEType)) {
+        return mimeType;
+    }
+    return "application/" + *extension;
+}
