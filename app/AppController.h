@@ -1,0 +1,22 @@
+// The application's front end: start-up, and the Services request handler that turns one request
+// into a grouping run over the folders it names.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+/// The one delegate and Services provider. It keeps no state of its own.
+class AppController {
+public:
+    /// What makes this process the Services provider and refreshes the declarations; empty when the
+    /// request is run in process without a provider.
+    using ServicesRegistration = std::function<void()>;
+
+    /// Registers as provider, then builds the extension map and takes the user's defaults snapshot.
+    void applicationWillFinishLaunching(const ServicesRegistration& registerServices = {});
+
+    /// Runs the whole command before returning. filenames is null when the request carries none;
+    /// userData is null when absent.
+    void handleMenuSelection(const std::vector<std::string>* filenames, const std::string* userData);
+};

@@ -1,0 +1,92 @@
+#include "app/CommandLine.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#include "app/AppController.h"
+#include "app/DefaultsCommand.h"
+#include "app/ServicesCommands.h"
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+constexpr const char* kCommandList =
+    "COMMAND is one of:\n"
+    "  \"Aggregate Files by Extension\"\n"
+    "  \"Aggregate Files by File Type\"\n"
+    "  \"Aggregate Files by Mime Type\"\n"
+    "  \"Aggregate Files by Modification Date\"\n"
+    "  \"Aggregate Files by Creation Date\"\n"
+    "  \"Aggregate Files by Modification Date Ignoring Days\"\n"
+    "  \"Aggregate Files by Creation Date Ignoring Days\"\n";
+
+int RunRequest(const std::string& command, const std::vector<std::string>& paths) {
+    AppController controller;
+    controller.applicationWillFinishLaunching();
+    controller.handleMenuSelection(&paths, &command);
+    return 0;
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, char** argv) {
+    CLI::App app{"Corvane tidies folders: it files each visible file into subfolders named after a key."};
+    app.require_subcommand(1);
+
+    std::string command;
+    std::vector<std::string> paths;
+    CLI::App* run = app.add_subcommand("run", "Run one command on the given folders in this process");
+    run->add_option("COMMAND", command, "The command string, exactly as listed below")->required();
+    run->add_option("PATH", paths, "The folders to tidy");
+    run->footer(kCommandList);
+
+    CLI::App* serve = app.add_subcommand("serve", "Serve requests from the file managers on the session bus");
+    CLI::App* request = app.add_subcommand("request", "Hand one command to the running provider and wait for it");
+    request->add_option("COMMAND", command, "The command string, exactly as listed below")->required();
+    request->add_option("PATH", paths, "The folders to tidy");
+    request->footer(kCommandList);
+    bool uninstall = false;
+    CLI::App* install = app.add_subcommand("install-services", "Add the seven commands to the file managers' menus");
+    install->add_flag("--uninstall", uninstall, "Remove what install-services added");
+
+    CLI::App* defaults = app.add_subcommand("defaults", "Read and write the preferences (domain com.fernwick.Corvane)");
+    defaults->require_subcommand(1);
+    std::vector<std::string> defaultsArguments;
+    CLI::App* read = defaults->add_subcommand("read", "Print every preference, or the one named KEY");
+    read->add_option("KEY", defaultsArguments);
+    CLI::App* write = defaults->add_subcommand("write", "KEY -bool true|false, KEY -int N or KEY -string S");
+    write->prefix_command();
+    CLI::App* remove = defaults->add_subcommand("delete", "Remove the preference KEY");
+    remove->add_option("KEY", defaultsArguments)->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::ParseError& error) {
+        app.exit(error);
+        return kUsageError;
+    }
+
+    if (run->parsed()) {
+        return RunRequest(command, paths);
+    }
+    if (serve->parsed()) {
+        return RunServe();
+    }
+    if (request->parsed()) {
+        return RunRequestClient(command, paths);
+    }
+    if (install->parsed()) {
+        return RunInstallServices(uninstall);
+    }
+    if (read->parsed()) {
+        return DefaultsRead(defaultsArguments, std::cout, std::cerr);
+    }
+    if (write->parsed()) {
+        return DefaultsWrite(write->remaining(), std::cerr);
+    }
+    return DefaultsDelete(defaultsArguments, std::cerr);
+}

@@ -1,0 +1,55 @@
+#include "app/FolderWalk.h"
+
+#include <variant>
+
+#include "app/CommandTable.h"
+#include "fileops/DirectoryListing.h"
+#include "fileops/ItemTests.h"
+#include "grouping/DateGrouping.h"
+#include "grouping/KeyGrouping.h"
+#include "platform/AutoreleasePool.h"
+#include "platform/Log.h"
+#include "platform/Preferences.h"
+
+bool RecurseFolders() {
+    CFPreferencesAppSynchronize(kCorvanePreferenceDomain);
+    const std::optional<PreferenceValue> value = CFPreferencesCopyAppValue("RecurseFolders", kCorvanePreferenceDomain);
+    const bool* flag = value ? std::get_if<bool>(&*value) : nullptr;
+    return flag != nullptr && *flag;
+}
+
+void FoldFolder(const FSRef* folder) {
+    if (const std::optional<std::string> name = FSGetName(folder)) {
+        NSLog("Aggregating folder %@", {*name});
+    }
+    const AutoreleasePool pool;
+    fold_folder(folder);
+}
+
+void fold_folder(const FSRef* folder) {
+    if (RecurseFolders()) {
+        // Taken once, before the first subfolder runs: folders that grouping makes later are not walked.
+        const std::vector<FSRef> items = GetDirectoryItemsList(folder);
+        for (const FSRef& entry : items) {
+            const FSRef item = entry;
+            if (!FSIsFSRefValid(&item) || IsInvisible(&item) || !ItemIsPlainFolder(&item)) {
+                continue;
+            }
+            fold_folder(&item);
+        }
+    }
+    aggregate_files(folder);
+}
+
+void aggregate_files(const FSRef* folder) {
+    switch (static_cast<std::uint32_t>(gCorvaneType)) {
+    case 1: aggregate_files_by_extension(folder); break;
+    case 2: aggregate_files_by_file_type(folder); break;
+    case 3: aggregate_files_by_mime_type(folder); break;
+    case 4: aggregate_files_by_date(folder, folder, NSFileModificationDate, 0, 1); break;
+    case 5: aggregate_files_by_date(folder, folder, NSFileCreationDate, 0, 1); break;
+    case 6: aggregate_files_by_date(folder, folder, NSFileModificationDate, 1, 1); break;
+    case 7: aggregate_files_by_date(folder, folder, NSFileCreationDate, 1, 1); break;
+    default: break;
+    }
+}

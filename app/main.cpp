@@ -1,0 +1,4 @@
+// The corvane program.
+#include "app/CommandLine.h"
+
+int main(int argc, char** argv) { return RunCommandLine(argc, argv); }

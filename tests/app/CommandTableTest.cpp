@@ -1,0 +1,90 @@
+// The command strings, their modes, and what a request does with its pasteboard.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "app/AppController.h"
+#include "app/CommandTable.h"
+#include "support/LogCapture.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TempDir.h"
+
+TEST(CommandTable, ModesFollowTheTableNotTheOrderOfTesting) {
+    const std::pair<const char*, std::int32_t> rows[] = {
+        {"Aggregate Files by Extension", 1},
+        {"Aggregate Files by File Type", 2},
+        {"Aggregate Files by Mime Type", 3},
+        {"Aggregate Files by Modification Date", 4},
+        {"Aggregate Files by Creation Date", 5},
+        {"Aggregate Files by Modification Date Ignoring Days", 6},
+        {"Aggregate Files by Creation Date Ignoring Days", 7},
+    };
+    for (const auto& [command, mode] : rows) {
+        EXPECT_EQ(GroupingModeForCommand(command), mode) << command;
+    }
+    for (const char* other : {"aggregate files by extension", "Aggregate Files by Extension ", "", "Aggregate"}) {
+        EXPECT_FALSE(GroupingModeForCommand(other)) << '"' << other << '"';
+    }
+}
+
+class Request : public ::testing::Test {
+protected:
+    void SetUp() override {
+        environment.set("XDG_CONFIG_HOME", dir / "config");
+        gCorvaneType = 1;
+    }
+    TempDir dir;
+    ScopedEnvironment environment;
+    AppController controller;
+};
+
+TEST_F(Request, NoFileNamesDoNothingWhateverTheCommand) {
+    LogCapture log;
+    const std::string bogus = "Bogus";
+    const std::vector<std::string> none;
+    controller.handleMenuSelection(nullptr, &bogus);
+    controller.handleMenuSelection(&none, &bogus);
+    EXPECT_TRUE(log.lines().empty());
+}
+
+TEST_F(Request, UnsupportedCommandIsLoggedAndKeepsTheMode) {
+    mkdir((dir / "Folder").c_str(), 0755);
+    WriteFile(dir / "Folder/a.txt", "x");
+    gCorvaneType = 3;
+    LogCapture log;
+    const std::string wrongCase = "aggregate files by extension";
+    const std::vector<std::string> paths{dir / "Folder"};
+    controller.handleMenuSelection(&paths, &wrongCase);
+    controller.handleMenuSelection(&paths, nullptr);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{"Unsupported command: aggregate files by extension",
+                                                     "Unsupported command: (null)"}));
+    EXPECT_EQ(gCorvaneType, 3);
+    EXPECT_EQ(ListNames(dir / "Folder"), std::vector<std::string>{"a.txt"});
+}
+
+TEST_F(Request, OnlyPlainFoldersAreRunInPasteboardOrder) {
+    WriteFile(dir / "file.txt", "x");
+    WriteFile(dir / "First/a.txt", "x");
+    WriteFile(dir / "Second/b.txt", "x");
+    WriteFile(dir / "Tool.app/Contents/x.txt", "x");
+    const std::string command = "Aggregate Files by Creation Date";
+    gCorvaneType = 1;
+    LogCapture log;
+    const std::vector<std::string> paths{dir / "file.txt", dir / "Second", dir / "Tool.app", dir / "gone",
+                                         std::string("\xff\xfe"), dir / "First"};
+    const std::string extension = "Aggregate Files by Extension";
+    controller.handleMenuSelection(&paths, &extension);
+    std::vector<std::string> aggregating;
+    for (const std::string& line : log.lines()) {
+        if (line.starts_with("Aggregating folder ")) {
+            aggregating.push_back(line);
+        }
+    }
+    EXPECT_EQ(aggregating, (std::vector<std::string>{"Aggregating folder Second", "Aggregating folder First"}));
+    EXPECT_EQ(ReadFile(dir / "First/txt/a.txt"), "x");
+    EXPECT_EQ(ListNames(dir / "Tool.app"), std::vector<std::string>{"Contents"});
+
+    const std::vector<std::string> noFolders{dir / "file.txt"};
+    controller.handleMenuSelection(&noFolders, &command);
+    EXPECT_EQ(gCorvaneType, 5) << "a known command sets the mode even when no folder qualifies";
+}

@@ -1,0 +1,193 @@
+// `corvane run` and `corvane defaults` as a user runs them: real folders, the real program, its log.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+
+#include "support/RunProgram.h"
+#include "support/TempDir.h"
+
+namespace {
+
+const std::string kUuid = "[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}";
+
+class RunCommand : public ::testing::Test {
+protected:
+    ProgramResult corvane(const std::vector<std::string>& arguments) {
+        return RunCorvane(arguments, {{"HOME", dir / "home"}, {"XDG_CONFIG_HOME", dir / "home/.config"}});
+    }
+    ProgramResult byExtension(const std::string& folder) { return corvane({"run", "Aggregate Files by Extension", folder}); }
+    TempDir dir;
+};
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+}  // namespace
+
+TEST_F(RunCommand, GroupsVisibleFilesByExtensionAndLogsEachStep) {
+    WriteFile(dir / "Downloads/report.pdf", "pdf bytes");
+    WriteFile(dir / "Downloads/photo.JPG", "jpeg bytes");
+    WriteFile(dir / "Downloads/notes", "no extension");
+    WriteFile(dir / "Downloads/.hidden.txt", "hidden");
+    const ProgramResult result = byExtension(dir / "Downloads");
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(ReadFile(dir / "Downloads/pdf/report.pdf"), "pdf bytes");
+    EXPECT_EQ(ReadFile(dir / "Downloads/JPG/photo.JPG"), "jpeg bytes");
+    EXPECT_EQ(ReadFile(dir / "Downloads/report.pdf"), "pdf bytes") << "originals stay";
+    EXPECT_EQ(ListNames(dir / "Downloads"),
+              (std::vector<std::string>{".hidden.txt", "JPG", "notes", "pdf", "photo.JPG", "report.pdf"}));
+    const std::vector<std::string> lines = result.logLines();
+    EXPECT_EQ(lines.front(), "Aggregating folder Downloads");
+    EXPECT_TRUE(Contains(lines, "Moving: " + dir / "Downloads/report.pdf"));
+    EXPECT_TRUE(Contains(lines, "Moved \"report.pdf\" to \"pdf\""));
+    EXPECT_TRUE(Contains(lines, "Moved \"photo.JPG\" to \"JPG\""));
+    EXPECT_EQ(lines.size(), 5u) << result.err;
+}
+
+TEST_F(RunCommand, SecondRunNeverOverwritesAndNamesTheCopyUniquely) {
+    WriteFile(dir / "Folder/report.txt", "first");
+    byExtension(dir / "Folder");
+    WriteFile(dir / "Folder/report.txt", "second");
+    const ProgramResult result = byExtension(dir / "Folder");
+    const std::vector<std::string> names = ListNames(dir / "Folder/txt");
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(ReadFile(dir / "Folder/txt/report.txt"), "first");
+    EXPECT_TRUE(std::regex_match(names[0], std::regex("report - " + kUuid + "\\.txt"))) << names[0];
+    EXPECT_EQ(ReadFile(dir / ("Folder/txt/" + names[0])), "second");
+}
+
+TEST_F(RunCommand, RecursesOnlyWhenThePreferenceIsTheBooleanTrue) {
+    WriteFile(dir / "Folder/Sub/inner.txt", "x");
+    EXPECT_EQ(corvane({"defaults", "write", "RecurseFolders", "-int", "1"}).exitStatus, 0);
+    byExtension(dir / "Folder");
+    EXPECT_EQ(ListNames(dir / "Folder/Sub"), std::vector<std::string>{"inner.txt"});
+
+    EXPECT_EQ(corvane({"defaults", "write", "RecurseFolders", "-bool", "true"}).exitStatus, 0);
+    EXPECT_EQ(corvane({"defaults", "read", "RecurseFolders"}).out, "1\n");
+    const ProgramResult result = byExtension(dir / "Folder");
+    EXPECT_EQ(ReadFile(dir / "Folder/Sub/txt/inner.txt"), "x");
+    const std::vector<std::string> lines = result.logLines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& line) { return line.starts_with("Aggregating"); }),
+              1)
+        << "one line per named folder only";
+    EXPECT_TRUE(Contains(lines, "Aggregating folder Folder"));
+}
+
+TEST_F(RunCommand, DefaultsCommandRoundTrip) {
+    EXPECT_EQ(corvane({"defaults", "read", "RecurseFolders"}).exitStatus, 1);
+    EXPECT_EQ(corvane({"defaults", "write", "Greeting", "-string", "hello there"}).exitStatus, 0);
+    EXPECT_EQ(corvane({"defaults", "write", "RecurseFolders", "-bool", "false"}).exitStatus, 0);
+    EXPECT_EQ(corvane({"defaults", "read"}).out, "{\n    Greeting = hello there;\n    RecurseFolders = 0;\n}\n");
+    EXPECT_EQ(corvane({"defaults", "delete", "Greeting"}).exitStatus, 0);
+    EXPECT_EQ(corvane({"defaults", "delete", "Greeting"}).exitStatus, 1);
+    EXPECT_EQ(corvane({"defaults", "read"}).out, "{\n    RecurseFolders = 0;\n}\n");
+}
+
+TEST_F(RunCommand, UsageErrorsExitWithTwo) {
+    const std::vector<std::vector<std::string>> mistakes = {
+        {},
+        {"run"},
+        {"frobnicate"},
+        {"defaults"},
+        {"defaults", "write", "RecurseFolders", "-bool", "maybe"},
+        {"defaults", "write", "RecurseFolders", "-int", "12abc"},
+        {"defaults", "write", "RecurseFolders"},
+        {"defaults", "delete"},
+    };
+    for (const auto& arguments : mistakes) {
+        const ProgramResult result = corvane(arguments);
+        EXPECT_EQ(result.exitStatus, 2) << testing::PrintToString(arguments);
+        EXPECT_FALSE(result.err.empty()) << testing::PrintToString(arguments);
+    }
+}
+
+TEST_F(RunCommand, UnsupportedCommandIsLoggedAndTouchesNothing) {
+    WriteFile(dir / "Folder/a.txt", "x");
+    const ProgramResult result = corvane({"run", "Aggregate Files By Extension", dir / "Folder"});
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.logLines(), std::vector<std::string>{"Unsupported command: Aggregate Files By Extension"});
+    EXPECT_EQ(ListNames(dir / "Folder"), std::vector<std::string>{"a.txt"});
+}
+
+TEST_F(RunCommand, AwkwardNamesAreLoggedAsTextAndNothingIsLost) {
+    WriteFile(dir / "Folder/100%d %@ done.txt", "percent");
+    WriteFile(dir / "Folder/two\nlines.txt", "newline");
+    WriteFile(dir / "Folder/a:b.txt", "colon");
+    WriteFile(dir / "Folder/bad\xff.txt", "not utf-8");
+    const ProgramResult result = byExtension(dir / "Folder");
+    EXPECT_EQ(ReadFile(dir / "Folder/txt/100%d %@ done.txt"), "percent");
+    EXPECT_EQ(ReadFile(dir / "Folder/txt/two\nlines.txt"), "newline");
+    EXPECT_EQ(ReadFile(dir / "Folder/txt/a:b.txt"), "colon");
+    EXPECT_EQ(ReadFile(dir / "Folder/bad\xff.txt"), "not utf-8");
+    EXPECT_NE(access((dir / "Folder/txt/bad\xff.txt").c_str(), F_OK), 0) << "a name without UTF-8 form is skipped";
+    EXPECT_TRUE(Contains(result.logLines(), "Moving: " + dir / "Folder/100%d %@ done.txt"));
+    EXPECT_TRUE(Contains(result.logLines(), "Moved \"a/b.txt\" to \"txt\""));
+}
+
+TEST_F(RunCommand, KeyFolderNameTakenByAFileFailsEachCopyAndGoesOn) {
+    WriteFile(dir / "Folder/jpg", "a file, not a folder");
+    WriteFile(dir / "Folder/a.jpg", "a");
+    WriteFile(dir / "Folder/b.jpg", "b");
+    WriteFile(dir / "Folder/c.txt", "c");
+    const ProgramResult result = byExtension(dir / "Folder");
+    EXPECT_EQ(ReadFile(dir / "Folder/jpg"), "a file, not a folder");
+    EXPECT_EQ(ReadFile(dir / "Folder/txt/c.txt"), "c");
+    const std::vector<std::string> lines = result.logLines();
+    for (const char* file : {"a.jpg", "b.jpg"}) {
+        EXPECT_TRUE(Contains(lines, "The file \"" + dir / (std::string("Folder/") + file) + "\" could not be moved to \"" +
+                                        dir / "Folder/jpg" + "\". A file by the same name may exists there already."))
+            << result.err;
+    }
+}
+
+TEST_F(RunCommand, PathsThatAreNotPlainFoldersAreSkippedSilently) {
+    WriteFile(dir / "file.txt", "x");
+    WriteFile(dir / "Tool.app/Contents/a.txt", "x");
+    const ProgramResult result = corvane({"run", "Aggregate Files by Extension", dir / "file.txt", dir / "Tool.app",
+                                          dir / "missing", "relative/nowhere"});
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_TRUE(result.logLines().empty()) << result.err;
+}
+
+TEST_F(RunCommand, SpecialFilesAreNeverOpenedAndTheRunGoesOn) {
+    WriteFile(dir / "Folder/a.txt", "x");
+    ASSERT_EQ(mkfifo((dir / "Folder/pipe.txt").c_str(), 0644), 0);
+    ASSERT_EQ(symlink("a.txt", (dir / "Folder/link.txt").c_str()), 0);
+    const ProgramResult result = byExtension(dir / "Folder");
+    EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "x");
+    struct stat info {};
+    ASSERT_EQ(lstat((dir / "Folder/txt/link.txt").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "a link is copied as a link";
+    EXPECT_NE(lstat((dir / "Folder/txt/pipe.txt").c_str(), &info), 0);
+    EXPECT_TRUE(Contains(result.logLines(), "The file \"" + dir / "Folder/pipe.txt" + "\" could not be moved to \"" +
+                                                dir / "Folder/txt" + "\". A file by the same name may exists there already."));
+}
+
+TEST_F(RunCommand, AFolderTheUserMayNotWriteLosesNothing) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "dropping to uid 65534 needs root";
+    }
+    chmod(dir.path().c_str(), 0755);
+    WriteFile(dir / "Folder/a.txt", "x");
+    mkdir((dir / "Folder/txt").c_str(), 0755);
+    chmod((dir / "Folder").c_str(), 0755);
+    mkdir((dir / "home").c_str(), 0777);
+    // The build folder may lie where that user cannot reach; a copy of the program beside the test data can.
+    const std::string program = dir / "corvane";
+    std::filesystem::copy_file(CORVANE_BINARY, program);
+    chmod(program.c_str(), 0755);
+    const ProgramResult result = RunCorvane(
+        {"run", "Aggregate Files by Extension", dir / "Folder"},
+        {{"HOME", dir / "home"}, {"XDG_CONFIG_HOME", dir / "home/.config"}},
+        {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"}, program);
+    EXPECT_TRUE(ListNames(dir / "Folder/txt").empty()) << "no partial file and no temporary left behind";
+    EXPECT_EQ(ReadFile(dir / "Folder/a.txt"), "x");
+    EXPECT_TRUE(Contains(result.logLines(), "An error occurred: -5000")) << result.err;
+}
