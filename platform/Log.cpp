@@ -2,6 +2,7 @@
 
 #include <sys/syscall.h>
 #include <syslog.h>
+#include <paths.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -33,9 +34,26 @@ std::string Prefix() {
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
     char prefix[96];
+    static const pid_t process = getpid();
+    thread_local const long thread = syscall(SYS_gettid);
     std::snprintf(prefix, sizeof prefix, "%s.%03lld corvane[%d:%ld] ", stamp, static_cast<long long>(millis),
-                  static_cast<int>(getpid()), static_cast<long>(syscall(SYS_gettid)));
+                  static_cast<int>(process), thread);
     return prefix;
+}
+
+// Without a system log socket, syslog(3) would try to connect again for every line, which costs more
+// than the copy it reports. Look for the socket now and then instead, so a log daemon that starts
+// later is still found.
+bool SystemLogListening() {
+    using Clock = std::chrono::steady_clock;
+    static Clock::time_point nextLook{};
+    static bool listening = false;
+    const Clock::time_point now = Clock::now();
+    if (now >= nextLook) {
+        listening = access(_PATH_LOG, W_OK) == 0;
+        nextLook = now + std::chrono::seconds(5);
+    }
+    return listening;
 }
 
 void WriteToSystem(const std::string& line) {
@@ -44,7 +62,9 @@ void WriteToSystem(const std::string& line) {
         return true;
     }();
     (void)opened;
-    syslog(LOG_NOTICE, "%s", line.c_str());
+    if (SystemLogListening()) {
+        syslog(LOG_NOTICE, "%s", line.c_str());
+    }
     const std::string full = Prefix() + line + '\n';
     std::fwrite(full.data(), 1, full.size(), stderr);
 }

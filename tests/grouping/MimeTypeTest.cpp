@@ -47,7 +47,7 @@ TEST_F(MimeTypeTest, PreferredTypeElseApplicationAndTheExtension) {
         {"/f/data.qqq", "application/qqq", "unknown extension"},
         {"/f/data.XYZ", "application/XYZ", "the fallback keeps the letter case"},
         {"/f/notes", std::nullopt, "no extension, no type"},
-        {"/f/.profile", std::nullopt, "a leading dot is not an extension"},
+        {"/f/.profile", "application/profile", "a name that is all extension still has one"},
     };
     for (const auto& row : rows) {
         const CFURL url{row.path, false};

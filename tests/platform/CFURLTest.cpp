@@ -22,7 +22,7 @@ TEST(CFURLTest, PathExtensionIsTheTextAfterTheLastDotOfTheLastName) {
         {"/a/archive.tar.gz", "gz"},
         {"/a/Photo.JPG", "JPG"},
         {"/a/README", std::nullopt},
-        {"/a/.profile", std::nullopt},
+        {"/a/.profile", "profile"},
         {"/a/.config.old", "old"},
         {"/a/ends.", std::nullopt},
         {"/a.d/plain", std::nullopt},
