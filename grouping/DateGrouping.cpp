@@ -8,7 +8,6 @@
 #include "fileops/ItemTests.h"
 #include "grouping/DateKeys.h"
 #include "grouping/KeyFolders.h"
-#include "platform/Log.h"
 
 void aggregate_files_by_date(const FSRef* folder, const FSRef* destination, std::string_view dateAttributeKey,
                              signed char ignoreDays, signed char copy) {
@@ -30,24 +29,7 @@ void aggregate_files_by_date(const FSRef* folder, const FSRef* destination, std:
 
 void _aggregate_files_by_date(const FSRef* folder, const FSRef* destination, std::string_view dateAttributeKey,
                               signed char yearOnly, signed char ignoreDays, signed char copy) {
-    DestinationDictionary destinations = MakeDestinationDictionary();
     const FSRef* parent = destination != nullptr ? destination : folder;
-    const std::vector<FSRef> files = GetDirectoryFilesList(folder);
-    for (const FSRef& entry : files) {
-        const FSRef file = entry;
-        if (!FSIsFSRefValid(&file)) {
-            NSLog("Inavlid FSRef");
-            continue;
-        }
-        if (IsInvisible(&file)) {
-            continue;
-        }
-        const std::optional<std::string> key = yearOnly    ? FSGetYear(&file, dateAttributeKey)
-                                               : ignoreDays ? FSGetMonthYear(&file, dateAttributeKey)
-                                                            : FSGetMonthDayYear(&file, dateAttributeKey);
-        if (!key) {
-            continue;
-        }
-        PlaceFileUnderKey(destinations, parent, *key, &file, copy);
-    }
+    const auto dateKey = yearOnly ? FSGetYear : ignoreDays ? FSGetMonthYear : FSGetMonthDayYear;
+    GroupFilesByKey(folder, parent, [&](const FSRef* file) { return dateKey(file, dateAttributeKey); }, copy);
 }

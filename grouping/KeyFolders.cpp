@@ -1,12 +1,18 @@
 #include "grouping/KeyFolders.h"
 
+#include <unordered_map>
 #include <vector>
 
+#include "fileops/DirectoryListing.h"
+#include "fileops/ItemTests.h"
 #include "fileops/ObjectMover.h"
 #include "platform/Log.h"
 #include "platform/UnicodeText.h"
 
 namespace {
+
+/// Key text to the POSIX path of that key's folder; one per pass over one folder.
+using DestinationDictionary = std::unordered_map<std::string, std::string>;
 
 // An initial size, not a limit: most folders hold a few dozen kinds of file.
 constexpr std::size_t kUsualKeyCount = 50;
@@ -28,26 +34,8 @@ const std::string* KeyFolderPath(DestinationDictionary& destinations, const FSRe
     return &destinations.emplace(key, std::move(*path)).first->second;
 }
 
-}  // namespace
-
-DestinationDictionary MakeDestinationDictionary() {
-    DestinationDictionary destinations;
-    destinations.reserve(kUsualKeyCount);
-    return destinations;
-}
-
-std::optional<std::string> PathOfRef(const FSRef* item, std::size_t bufferSize) {
-    std::vector<char> buffer(bufferSize);
-    if (FSRefMakePath(item, buffer.data(), static_cast<std::uint32_t>(bufferSize)) != noErr) {
-        return std::nullopt;
-    }
-    std::string path(buffer.data());
-    if (!UTF16FromUTF8(path)) {
-        return std::nullopt;
-    }
-    return path;
-}
-
+// Finds or makes the key folder in parent (once per key and pass), then logs "Moving: %@" and places
+// file into it, logging when the mover fails. Silent when the key folder or the file's path cannot be had.
 void PlaceFileUnderKey(DestinationDictionary& destinations, const FSRef* parent, const std::string& key,
                        const FSRef* file, signed char copy) {
     const std::string* keyFolderPath = KeyFolderPath(destinations, parent, key);
@@ -62,5 +50,40 @@ void PlaceFileUnderKey(DestinationDictionary& destinations, const FSRef* parent,
     if (MoveObjectPath(*filePath, *keyFolderPath, copy) == 0) {
         NSLog("The file \"%@\" could not be moved to \"%@\". A file by the same name may exists there already.",
               {*filePath, *keyFolderPath});
+    }
+}
+
+}  // namespace
+
+std::optional<std::string> PathOfRef(const FSRef* item, std::size_t bufferSize) {
+    std::vector<char> buffer(bufferSize);
+    if (FSRefMakePath(item, buffer.data(), static_cast<std::uint32_t>(bufferSize)) != noErr) {
+        return std::nullopt;
+    }
+    std::string path(buffer.data());
+    if (!UTF16FromUTF8(path)) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+void GroupFilesByKey(const FSRef* folder, const FSRef* parent, const KeyOfFile& keyOf, signed char copy) {
+    DestinationDictionary destinations;
+    destinations.reserve(kUsualKeyCount);
+    // Taken once, before any key folder exists, and without plain folders: key folders made below are
+    // never among the files grouped.
+    const std::vector<FSRef> files = GetDirectoryFilesList(folder);
+    for (const FSRef& entry : files) {
+        const FSRef file = entry;
+        if (!FSIsFSRefValid(&file)) {
+            NSLog("Inavlid FSRef");
+            continue;
+        }
+        if (IsInvisible(&file)) {
+            continue;
+        }
+        if (const std::optional<std::string> key = keyOf(&file)) {
+            PlaceFileUnderKey(destinations, parent, *key, &file, copy);
+        }
     }
 }

@@ -3,9 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
-#include <unordered_map>
 
 #include "platform/Files.h"
 
@@ -13,17 +13,12 @@
 /// with its terminator is treated as having no path.
 constexpr std::size_t kStrategyPathBufferSize = 2048;
 
-/// Key text to the POSIX path of that key's folder; one per pass over one folder.
-using DestinationDictionary = std::unordered_map<std::string, std::string>;
-
-/// Makes a destination dictionary with room for the usual number of keys.
-DestinationDictionary MakeDestinationDictionary();
-
 /// The item's POSIX path as text, when it fits in bufferSize bytes with its terminator and is UTF-8.
 std::optional<std::string> PathOfRef(const FSRef* item, std::size_t bufferSize = kStrategyPathBufferSize);
 
-/// Finds or makes the key folder in parent (once per key and pass), then logs "Moving: %@" and
-/// places file into it with the copy flag, logging when the mover fails. Silent when the key
-/// folder or the file's path cannot be had.
-void PlaceFileUnderKey(DestinationDictionary& destinations, const FSRef* parent, const std::string& key,
-                       const FSRef* file, signed char copy);
+/// The key of one file, or none when the file is not grouped.
+using KeyOfFile = std::function<std::optional<std::string>(const FSRef* file)>;
+
+/// One pass over folder: every visible file that has a key is placed, by copy or move, into the key
+/// folder of that key inside parent. Each failure is logged or skipped and the pass goes on.
+void GroupFilesByKey(const FSRef* folder, const FSRef* parent, const KeyOfFile& keyOf, signed char copy);

@@ -78,21 +78,6 @@ TEST(DirectoryListing, NothingToListGivesNoList) {
     EXPECT_TRUE(collection.empty());
 }
 
-TEST(DirectoryListing, CountsEveryChildOfALargerFolder) {
-    TempDir dir;
-    for (int i = 0; i < 25; ++i) {
-        WriteFile(dir / ("Folder/f" + std::to_string(i)), "x");
-    }
-    const FSRef folder = RefOf(dir / "Folder");
-    std::vector<FSRef> collection;
-    ItemCount count = 0;
-    Boolean changed = true;
-    EXPECT_EQ(FSGetDirectoryItems(&folder, &collection, &count, &changed), noErr);
-    EXPECT_EQ(count, 25u);
-    EXPECT_EQ(collection.size(), 25u);
-    EXPECT_FALSE(changed);
-}
-
 TEST(ItemTests, InvisibilityRules) {
     TempDir dir;
     if (!UserXattrsSupported(dir.path())) {
@@ -133,15 +118,4 @@ TEST(ItemTests, PlainFolderRule) {
     EXPECT_FALSE(ItemIsPlainFolder(&file));
     const FSRef nothing{};
     EXPECT_FALSE(ItemIsPlainFolder(&nothing));
-}
-
-TEST(ItemTests, NamesAreCatalogNames) {
-    TempDir dir;
-    WriteFile(dir / "a:b.txt", "x");
-    const FSRef item = RefOf(dir / "a:b.txt");
-    EXPECT_EQ(FSGetName(&item), "a/b.txt");
-    HFSUniStr255 name{};
-    EXPECT_EQ(FSGetFileDirName(&item, nullptr), paramErr);
-    EXPECT_EQ(FSGetFileDirName(&item, &name), noErr);
-    EXPECT_EQ(name.length, 7);
 }
