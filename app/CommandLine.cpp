@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "app/AppController.h"
+#include "app/CommandTable.h"
 #include "app/DefaultsCommand.h"
 #include "app/ServicesCommands.h"
 
@@ -12,15 +13,13 @@ namespace {
 
 constexpr int kUsageError = 2;
 
-constexpr const char* kCommandList =
-    "COMMAND is one of:\n"
-    "  \"Aggregate Files by Extension\"\n"
-    "  \"Aggregate Files by File Type\"\n"
-    "  \"Aggregate Files by Mime Type\"\n"
-    "  \"Aggregate Files by Modification Date\"\n"
-    "  \"Aggregate Files by Creation Date\"\n"
-    "  \"Aggregate Files by Modification Date Ignoring Days\"\n"
-    "  \"Aggregate Files by Creation Date Ignoring Days\"\n";
+std::string CommandList() {
+    std::string list = "COMMAND is one of:\n";
+    for (const std::string& command : CommandStrings()) {
+        list += "  \"" + command + "\"\n";
+    }
+    return list;
+}
 
 int RunRequest(const std::string& command, const std::vector<std::string>& paths) {
     AppController controller;
@@ -40,13 +39,13 @@ int RunCommandLine(int argc, char** argv) {
     CLI::App* run = app.add_subcommand("run", "Run one command on the given folders in this process");
     run->add_option("COMMAND", command, "The command string, exactly as listed below")->required();
     run->add_option("PATH", paths, "The folders to tidy");
-    run->footer(kCommandList);
+    run->footer(CommandList());
 
     CLI::App* serve = app.add_subcommand("serve", "Serve requests from the file managers on the session bus");
     CLI::App* request = app.add_subcommand("request", "Hand one command to the running provider and wait for it");
     request->add_option("COMMAND", command, "The command string, exactly as listed below")->required();
     request->add_option("PATH", paths, "The folders to tidy");
-    request->footer(kCommandList);
+    request->footer(CommandList());
     bool uninstall = false;
     CLI::App* install = app.add_subcommand("install-services", "Add the seven commands to the file managers' menus");
     install->add_flag("--uninstall", uninstall, "Remove what install-services added");

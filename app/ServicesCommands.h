@@ -5,9 +5,6 @@
 #include <string>
 #include <vector>
 
-/// The seven command strings in the order the menus offer them; each is also its menu title.
-const std::vector<std::string>& ServicesMenuCommands();
-
 /// `corvane serve`: start-up as the Services provider, then requests one at a time until SIGTERM or
 /// SIGINT. Exit status 1 when the bus cannot be had or another provider owns the name.
 int RunServe();

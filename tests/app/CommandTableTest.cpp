@@ -19,9 +19,12 @@ TEST(CommandTable, ModesFollowTheTableNotTheOrderOfTesting) {
         {"Aggregate Files by Modification Date Ignoring Days", 6},
         {"Aggregate Files by Creation Date Ignoring Days", 7},
     };
+    std::vector<std::string> offered;
     for (const auto& [command, mode] : rows) {
         EXPECT_EQ(GroupingModeForCommand(command), mode) << command;
+        offered.emplace_back(command);
     }
+    EXPECT_EQ(CommandStrings(), offered) << "the menus offer every command once, in this order";
     for (const char* other : {"aggregate files by extension", "Aggregate Files by Extension ", "", "Aggregate"}) {
         EXPECT_FALSE(GroupingModeForCommand(other)) << '"' << other << '"';
     }

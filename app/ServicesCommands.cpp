@@ -1,0 +1,94 @@
+#include "app/ServicesCommands.h"
+
+#include <filesystem>
+#include <iostream>
+#include <memory>
+
+#include "app/AppController.h"
+#include "app/CommandTable.h"
+#include "platform/ServicesClient.h"
+#include "platform/ServicesDeclarations.h"
+#include "platform/ServicesProvider.h"
+
+namespace {
+
+// The Services declarations are the analog of asking the system to re-read them at start-up; a
+// failure leaves the menus as they were and the provider serves all the same.
+void RefreshServicesDeclarations() {
+    std::string failure = "the running program's path is unknown";
+    const std::optional<std::string> program = RunningProgramPath();
+    if (!program || !InstallServicesDeclarations(*program, CommandStrings(), &failure)) {
+        std::cerr << "corvane serve: the menu declarations were not refreshed: " << failure << "\n";
+    }
+}
+
+// The provider runs in another folder than the file manager that called us, which may hand over
+// names relative to the folder it shows.
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty()) {
+        return path;
+    }
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.string();
+}
+
+}  // namespace
+
+int RunServe() {
+    AppController controller;
+    std::unique_ptr<ServicesProvider> provider;
+    std::string failure;
+    controller.applicationWillFinishLaunching([&] {
+        provider = ServicesProvider::Register(
+            [&controller](const std::vector<std::string>& filenames, const std::string& userData) {
+                controller.handleMenuSelection(&filenames, &userData);
+            },
+            &failure);
+        if (provider) {
+            RefreshServicesDeclarations();
+        }
+    });
+    if (!provider || !provider->Serve(&failure)) {
+        std::cerr << "corvane serve: " << failure << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+int RunRequestClient(const std::string& command, const std::vector<std::string>& paths) {
+    std::vector<std::string> filenames;
+    for (const std::string& path : paths) {
+        filenames.push_back(AbsolutePath(path));
+    }
+    std::string failure;
+    if (!SendServicesRequest(filenames, command, &failure)) {
+        std::cerr << "corvane request: " << failure << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+int RunInstallServices(bool uninstall) {
+    std::string failure;
+    if (uninstall) {
+        if (!UninstallServicesDeclarations(CommandStrings(), &failure)) {
+            std::cerr << "corvane install-services: " << failure << "\n";
+            return 1;
+        }
+        std::cout << "The Corvane commands are gone from the menus of Dolphin, GNOME Files, Nemo and Thunar.\n";
+        return 0;
+    }
+    const std::optional<std::string> program = RunningProgramPath();
+    if (!program) {
+        std::cerr << "corvane install-services: the running program's path is unknown\n";
+        return 1;
+    }
+    if (!InstallServicesDeclarations(*program, CommandStrings(), &failure)) {
+        std::cerr << "corvane install-services: " << failure << "\n";
+        return 1;
+    }
+    std::cout << "The seven Corvane commands are in the folder menus of Dolphin, GNOME Files, Nemo and Thunar;\n"
+              << "each runs " << *program << " request, and D-Bus starts `" << *program << " serve` when needed.\n";
+    return 0;
+}

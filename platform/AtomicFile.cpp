@@ -1,0 +1,122 @@
+#include "platform/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+bool Fail(std::string* errorText, const std::string& what, const std::string& path, int error) {
+    if (errorText != nullptr) {
+        *errorText = what + " " + path + ": " + std::strerror(error);
+    }
+    return false;
+}
+
+bool WriteAll(int fd, const std::string& content) {
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t wrote = write(fd, content.data() + done, content.size() - done);
+        if (wrote < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    return true;
+}
+
+bool AlreadyHolds(const std::string& path, const std::string& content, mode_t mode) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || (info.st_mode & 07777) != mode) {
+        return false;
+    }
+    std::optional<std::string> existing;
+    return ReadWholeFile(path, existing, nullptr) && existing == content;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::optional<std::string>& content, std::string* errorText) {
+    content.reset();
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT ? true : Fail(errorText, "cannot read", path, errno);
+    }
+    std::string bytes;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            const int error = errno;
+            close(fd);
+            return Fail(errorText, "cannot read", path, error);
+        }
+        if (got == 0) {
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(fd);
+    content = std::move(bytes);
+    return true;
+}
+
+bool ReplaceFileContents(const std::string& path, const std::string& content, mode_t mode, std::string* errorText) {
+    std::filesystem::path target(path);
+    struct stat link {};
+    // A file kept elsewhere behind a link (a dotfiles checkout) is replaced there; the link stays.
+    if (lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        std::error_code resolved;
+        target = std::filesystem::weakly_canonical(target, resolved);
+        if (resolved) {
+            return Fail(errorText, "cannot follow the link", path, resolved.value());
+        }
+    }
+    if (AlreadyHolds(target, content, mode)) {
+        return true;
+    }
+    std::error_code made;
+    std::filesystem::create_directories(target.parent_path(), made);
+    if (made) {
+        return Fail(errorText, "cannot make the folder of", path, made.value());
+    }
+    // Hidden, so that a file manager watching the folder never offers the half-written file.
+    std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return Fail(errorText, "cannot write", path, errno);
+    }
+    bool written = WriteAll(fd, content) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+    int error = written ? 0 : errno;
+    if (close(fd) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    if (!written) {
+        unlink(temporary.c_str());
+        return Fail(errorText, "cannot write", path, error);
+    }
+    if (rename(temporary.c_str(), target.c_str()) != 0) {
+        error = errno;
+        unlink(temporary.c_str());
+        return Fail(errorText, "cannot write", path, error);
+    }
+    return true;
+}
+
+bool RemoveFileIfPresent(const std::string& path, std::string* errorText) {
+    if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+        return Fail(errorText, "cannot remove", path, errno);
+    }
+    return true;
+}

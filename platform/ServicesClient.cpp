@@ -1,0 +1,80 @@
+#include "platform/ServicesClient.h"
+
+#include <cstdint>
+#include <limits>
+#include <sdbus-c++/sdbus-c++.h>
+
+#include "platform/ServicesBus.h"
+#include "platform/UnicodeText.h"
+
+namespace {
+
+// sd-bus reads the largest timeout as "never": a request over a large folder may run for hours.
+constexpr std::uint64_t kNoTimeout = std::numeric_limits<std::uint64_t>::max();
+
+bool IsUTF8(const std::string& text) { return UTF16FromUTF8(text).has_value(); }
+
+std::string WithReplacementCharacters(const std::string& text) {
+    std::string repaired;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        // The longest valid run from start, then one bad byte.
+        std::size_t length = text.size() - start;
+        while (length > 0 && !IsUTF8(text.substr(start, length))) {
+            --length;
+        }
+        repaired += text.substr(start, length);
+        start += length;
+        if (start < text.size()) {
+            repaired += "\xEF\xBF\xBD";
+            ++start;
+        }
+    }
+    return repaired;
+}
+
+std::string Explain(const sdbus::Error& error) {
+    const std::string& name = error.getName();
+    if (name == "org.freedesktop.DBus.Error.ServiceUnknown" || name == "org.freedesktop.DBus.Error.NameHasNoOwner") {
+        return std::string("no Corvane provider is running on the session bus and D-Bus cannot start one ") +
+               "(run `corvane install-services`, or start `corvane serve`): " + error.getMessage();
+    }
+    if (name == "org.freedesktop.DBus.Error.NoReply") {
+        return "the provider ended before it finished the request: " + error.getMessage();
+    }
+    if (name.rfind("org.freedesktop.DBus.Error.Spawn.", 0) == 0) {
+        return "D-Bus could not start the provider: " + error.getMessage();
+    }
+    return "the provider refused the request: " + name + ": " + error.getMessage();
+}
+
+}  // namespace
+
+bool SendServicesRequest(const std::vector<std::string>& filenames, const std::string& userData,
+                         std::string* errorText) {
+    std::vector<std::string> sendable;
+    for (const std::string& filename : filenames) {
+        sendable.push_back(IsUTF8(filename) ? filename : std::string());
+    }
+    std::unique_ptr<sdbus::IConnection> connection;
+    try {
+        connection = sdbus::createSessionBusConnection();
+    } catch (const sdbus::Error& error) {
+        if (errorText != nullptr) {
+            *errorText = "cannot reach the session bus (is DBUS_SESSION_BUS_ADDRESS set?): " + error.getMessage();
+        }
+        return false;
+    }
+    try {
+        auto proxy = sdbus::createProxy(*connection, kServicesBusName, kServicesObjectPath);
+        sdbus::MethodCall call = proxy->createMethodCall(kServicesInterface, kServicesMethod);
+        call << sendable << (IsUTF8(userData) ? userData : WithReplacementCharacters(userData));
+        proxy->callMethod(call, kNoTimeout);
+    } catch (const sdbus::Error& error) {
+        if (errorText != nullptr) {
+            *errorText = Explain(error);
+        }
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,288 @@
+#include "platform/ServicesDeclarations.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/AtomicFile.h"
+#include "platform/ExecQuoting.h"
+#include "platform/ServicesBus.h"
+#include "platform/ThunarActions.h"
+
+namespace {
+
+constexpr const char* kMenuName = "Corvane";
+constexpr const char* kDescription = "Tidy the selected folders with Corvane";
+constexpr const char* kIcon = "folder";
+
+std::string HomeFolder() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+        return home;
+    }
+    const passwd* user = getpwuid(getuid());
+    return user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "/";
+}
+
+// The base directory rules: a relative or empty value is to be ignored.
+std::string BaseFolder(const char* variable, const char* fallbackUnderHome) {
+    if (const char* value = std::getenv(variable); value != nullptr && value[0] == '/') {
+        return value;
+    }
+    return HomeFolder() + "/" + fallbackUnderHome;
+}
+
+std::string DataHome() { return BaseFolder("XDG_DATA_HOME", ".local/share"); }
+
+std::string ConfigHome() { return BaseFolder("XDG_CONFIG_HOME", ".config"); }
+
+std::vector<std::string> ConfigDirs() {
+    std::vector<std::string> folders;
+    const char* value = std::getenv("XDG_CONFIG_DIRS");
+    std::string list = value != nullptr && value[0] != '\0' ? value : "/etc/xdg";
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t end = std::min(list.find(':', start), list.size());
+        if (end > start && list[start] == '/') {
+            folders.push_back(list.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return folders;
+}
+
+bool IsWordCharacter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+
+// "Aggregate Files by Extension" -> "aggregate-files-by-extension": file names and Thunar unique-ids.
+std::string Slug(const std::string& command) {
+    std::string slug;
+    for (const char c : command) {
+        if (IsWordCharacter(c)) {
+            slug += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        } else if (!slug.empty() && slug.back() != '-') {
+            slug += '-';
+        }
+    }
+    while (!slug.empty() && slug.back() == '-') {
+        slug.pop_back();
+    }
+    return slug;
+}
+
+// "Aggregate Files by Extension" -> "AggregateFilesByExtension": desktop action names allow only
+// letters, digits and '-'.
+std::string ActionName(const std::string& command) {
+    std::string name;
+    bool wordStart = true;
+    for (const char c : command) {
+        if (!IsWordCharacter(c)) {
+            wordStart = true;
+            continue;
+        }
+        name += static_cast<char>(wordStart && c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        wordStart = false;
+    }
+    return name;
+}
+
+std::string ScriptsFolder() { return DataHome() + "/nautilus/scripts/" + kMenuName; }
+
+std::string ShellCommand(const std::string& program, const std::string& command, const std::string& selection) {
+    return ShellQuote(program) + " request " + ShellQuote(command) + " " + selection;
+}
+
+ServicesDeclarationFile DolphinServiceMenu(const std::string& program, const std::vector<std::string>& commands) {
+    std::string actions;
+    std::string groups;
+    for (const std::string& command : commands) {
+        actions += ActionName(command) + ";";
+        groups += "\n[Desktop Action " + ActionName(command) + "]\n";
+        groups += "Name=" + KeyFileEscape(command) + "\n";
+        groups += std::string("Icon=") + kIcon + "\n";
+        groups += "Exec=" + KeyFileEscape(DesktopExecQuote(program) + " request " + DesktopExecQuote(command)) +
+                  " %F\n";
+    }
+    std::string content = "[Desktop Entry]\n";
+    content += "Type=Service\n";
+    content += std::string("Name=") + kMenuName + "\n";
+    content += "MimeType=inode/directory;\n";
+    content += "Actions=" + actions + "\n";
+    content += "X-KDE-ServiceTypes=KonqPopupMenu/Plugin\n";
+    content += std::string("X-KDE-Submenu=") + kMenuName + "\n";
+    // Dolphin runs a service menu from the user's folder only when the file is executable.
+    return {DataHome() + "/kio/servicemenus/corvane.desktop", content + groups, 0755};
+}
+
+ServicesDeclarationFile NautilusScript(const std::string& program, const std::string& command) {
+    // GNOME Files runs the script in the shown folder with the selected names as its arguments;
+    // "$@" keeps names with blanks or newlines whole.
+    std::string content = "#!/bin/sh\n";
+    content += "# " + std::string(kDescription) + ": " + command + ".\n";
+    content += "exec " + ShellCommand(program, command, "\"$@\"") + "\n";
+    return {ScriptsFolder() + "/" + command, content, 0755};
+}
+
+ServicesDeclarationFile NemoAction(const std::string& program, const std::string& command) {
+    std::string content = "[Nemo Action]\n";
+    content += "Name=" + KeyFileEscape(command) + "\n";
+    content += std::string("Comment=") + kDescription + "\n";
+    // Nemo puts each selected path in double quotes, then splits the line as a shell would.
+    content += "Exec=" + KeyFileEscape(ShellCommand(program, command, "%F")) + "\n";
+    content += std::string("Icon-Name=") + kIcon + "\n";
+    content += "Selection=notnone\n";
+    content += "Extensions=dir;\n";
+    content += "Quote=double\n";
+    return {DataHome() + "/nemo/actions/corvane-" + Slug(command) + ".nemo_action", content, 0644};
+}
+
+ServicesDeclarationFile ActivationFile(const std::string& program) {
+    std::string content = "[D-BUS Service]\n";
+    content += std::string("Name=") + kServicesBusName + "\n";
+    content += "Exec=" + ShellQuote(program) + " serve\n";
+    return {DataHome() + "/dbus-1/services/" + kServicesBusName + ".service", content, 0644};
+}
+
+std::vector<ThunarAction> ThunarActionsFor(const std::string& program, const std::vector<std::string>& commands) {
+    std::vector<ThunarAction> actions;
+    for (const std::string& command : commands) {
+        // Thunar puts each selected path through g_shell_quote and runs the line with /bin/sh -c.
+        actions.push_back({"corvane-" + Slug(command), command, kMenuName, ShellCommand(program, command, "%F"),
+                           kDescription, kIcon});
+    }
+    return actions;
+}
+
+std::vector<std::string> ThunarActionIds(const std::vector<std::string>& commands) {
+    std::vector<std::string> ids;
+    for (const std::string& command : commands) {
+        ids.push_back("corvane-" + Slug(command));
+    }
+    return ids;
+}
+
+bool PathCanBeDeclared(const std::string& program, std::string* errorText) {
+    bool fits = !program.empty() && program[0] == '/';
+    for (const char c : program) {
+        // Nemo takes the first '%' for a placeholder and none of the formats carries a control character.
+        fits = fits && c != '%' && static_cast<unsigned char>(c) >= 0x20 && c != 0x7f;
+    }
+    if (!fits && errorText != nullptr) {
+        *errorText = "the program's path \"" + program +
+                     "\" cannot go into a menu command: it must be absolute and hold no '%' or control character";
+    }
+    return fits;
+}
+
+mode_t ModeOr(const std::string& path, mode_t fallback) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : fallback;
+}
+
+bool InstallThunarActions(const std::string& program, const std::vector<std::string>& commands,
+                          std::string* errorText) {
+    const std::string path = ThunarActionsFilePath();
+    std::optional<std::string> existing;
+    if (!ReadWholeFile(path, existing, errorText)) {
+        return false;
+    }
+    // Thunar reads the user's file instead of the system's, so a new one starts from the system's
+    // actions, which the user would otherwise lose from the menu.
+    for (const std::string& folder : ConfigDirs()) {
+        if (existing) {
+            break;
+        }
+        if (!ReadWholeFile(folder + "/Thunar/uca.xml", existing, errorText)) {
+            return false;
+        }
+    }
+    std::string merged;
+    std::string why;
+    if (!MergeThunarActions(existing, ThunarActionsFor(program, commands), merged, &why)) {
+        if (errorText != nullptr) {
+            *errorText = "cannot add the actions to " + path + ": " + why;
+        }
+        return false;
+    }
+    return ReplaceFileContents(path, merged, ModeOr(path, 0644), errorText);
+}
+
+bool UninstallThunarActions(const std::vector<std::string>& commands, std::string* errorText) {
+    const std::string path = ThunarActionsFilePath();
+    std::optional<std::string> existing;
+    if (!ReadWholeFile(path, existing, errorText)) {
+        return false;
+    }
+    if (!existing) {
+        return true;
+    }
+    std::string remaining;
+    std::size_t removed = 0;
+    std::string why;
+    if (!RemoveThunarActions(*existing, ThunarActionIds(commands), remaining, removed, &why)) {
+        if (errorText != nullptr) {
+            *errorText = "cannot take the actions out of " + path + ": " + why;
+        }
+        return false;
+    }
+    return removed == 0 || ReplaceFileContents(path, remaining, ModeOr(path, 0644), errorText);
+}
+
+}  // namespace
+
+std::vector<ServicesDeclarationFile> ServicesDeclarationFiles(const std::string& program,
+                                                              const std::vector<std::string>& commands) {
+    std::vector<ServicesDeclarationFile> files{DolphinServiceMenu(program, commands)};
+    for (const std::string& command : commands) {
+        files.push_back(NautilusScript(program, command));
+    }
+    for (const std::string& command : commands) {
+        files.push_back(NemoAction(program, command));
+    }
+    files.push_back(ActivationFile(program));
+    return files;
+}
+
+std::string ThunarActionsFilePath() { return ConfigHome() + "/Thunar/uca.xml"; }
+
+bool InstallServicesDeclarations(const std::string& program, const std::vector<std::string>& commands,
+                                 std::string* errorText) {
+    if (!PathCanBeDeclared(program, errorText)) {
+        return false;
+    }
+    for (const ServicesDeclarationFile& file : ServicesDeclarationFiles(program, commands)) {
+        if (!ReplaceFileContents(file.path, file.content, file.mode, errorText)) {
+            return false;
+        }
+    }
+    return InstallThunarActions(program, commands, errorText);
+}
+
+bool UninstallServicesDeclarations(const std::vector<std::string>& commands, std::string* errorText) {
+    // The paths do not depend on the program the files name.
+    for (const ServicesDeclarationFile& file : ServicesDeclarationFiles("/", commands)) {
+        if (!RemoveFileIfPresent(file.path, errorText)) {
+            return false;
+        }
+    }
+    // Only an empty folder goes: whatever else the user keeps there stays.
+    if (rmdir(ScriptsFolder().c_str()) != 0 && errno != ENOENT && errno != ENOTEMPTY && errno != EEXIST) {
+        if (errorText != nullptr) {
+            *errorText = "cannot remove " + ScriptsFolder() + ": " + std::strerror(errno);
+        }
+        return false;
+    }
+    return UninstallThunarActions(commands, errorText);
+}
+
+std::optional<std::string> RunningProgramPath() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || self.empty()) {
+        return std::nullopt;
+    }
+    return self.string();
+}

@@ -1,0 +1,43 @@
+// The declarations that put Corvane's commands into the folder context menus of KDE Dolphin, GNOME
+// Files, Nemo and Thunar for the current user, and the file that lets D-Bus start the provider.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+/// One declaration file: where it goes, what it says, its permissions.
+struct ServicesDeclarationFile {
+    std::string path;
+    std::string content;
+    mode_t mode = 0644;
+};
+
+/// The files of the declarations under $XDG_DATA_HOME (else ~/.local/share): Dolphin's service menu,
+/// the GNOME Files scripts, the Nemo actions and the D-Bus activation file, each menu command running
+/// `program request "<command>" <selected folders>`, in the order of commands (which are also the menu
+/// titles). Thunar's actions are not files of their own: see ThunarActionsFilePath.
+std::vector<ServicesDeclarationFile> ServicesDeclarationFiles(const std::string& program,
+                                                              const std::vector<std::string>& commands);
+
+/// Thunar's custom actions file: $XDG_CONFIG_HOME (else ~/.config) /Thunar/uca.xml.
+std::string ThunarActionsFilePath();
+
+/// Writes every declaration for program (an absolute path), each file atomically and only when it
+/// would change, and merges the Thunar actions into the user's uca.xml (started from the system's
+/// default actions when the user has none). False with errorText at the first failure, which leaves
+/// that file as it was and the ones written before it in place; a program path holding '%' or a
+/// control character is refused before anything is written.
+bool InstallServicesDeclarations(const std::string& program, const std::vector<std::string>& commands,
+                                 std::string* errorText);
+
+/// Removes exactly what InstallServicesDeclarations writes: its files, the GNOME Files script folder
+/// when nothing else is left in it, and Corvane's actions in uca.xml, whose other actions stay.
+/// False with errorText at the first failure.
+bool UninstallServicesDeclarations(const std::vector<std::string>& commands, std::string* errorText);
+
+/// The absolute path of the running program, for the commands the declarations run; none when the
+/// system does not say.
+std::optional<std::string> RunningProgramPath();
