@@ -8,8 +8,8 @@
 #include "platform/AppleEvents.h"
 
 /// A 'utxt' descriptor of all of the string's UTF-16 code units, two bytes each, no terminator; the
-/// empty string gives a descriptor without data. paramErr when either argument is missing,
-/// memFullErr when the text cannot be copied; result is then the null descriptor.
+/// empty string gives a descriptor without data. paramErr when either argument is missing
+/// (result untouched); memFullErr when the text cannot be copied, result then the null descriptor.
 OSErr MoreAECreateAEDescFromCFString(const std::u16string* string, AEDesc* result);
 
 /// The descriptor's text, coerced to 'utxt', as a new string of size / 2 code units (an odd last

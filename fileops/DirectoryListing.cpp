@@ -68,14 +68,8 @@ std::vector<FSRef> GetDirectoryItemsList(const FSRef* folder) {
 }
 
 std::vector<FSRef> GetDirectoryFilesList(const FSRef* folder) {
-    std::vector<FSRef> items;
-    ItemCount count = 0;
-    Boolean changed = false;
-    if (FSGetDirectoryItems(folder, &items, &count, &changed) != noErr) {
-        return {};
-    }
     std::vector<FSRef> files;
-    for (const FSRef& item : items) {
+    for (const FSRef& item : GetDirectoryItemsList(folder)) {
         if (!ItemIsPlainFolder(&item)) {
             files.push_back(item);
         }

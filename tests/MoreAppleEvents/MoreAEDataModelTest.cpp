@@ -3,21 +3,22 @@
 
 #include "MoreAppleEvents/MoreAEDataModel.h"
 
+namespace {
+
+std::string Bytes(const std::u16string& units) {
+    return std::string(reinterpret_cast<const char*>(units.data()), units.size() * 2);
+}
+
+} // namespace
+
 TEST(MoreAECreateAEDescFromCFString, TwoBytesPerUnitWithoutTerminator) {
-    const std::u16string text = u"é😀";
     AEDesc desc;
-    ASSERT_EQ(MoreAECreateAEDescFromCFString(&text, &desc), noErr);
-    EXPECT_EQ(desc.descriptorType, typeUnicodeText);
-    ASSERT_EQ(AEGetDescDataSize(&desc), 6) << "three UTF-16 units";
-    std::u16string back(3, u'\0');
-    AEGetDescData(&desc, back.data(), 6);
-    EXPECT_EQ(back, text);
-
-    const std::u16string empty;
-    ASSERT_EQ(MoreAECreateAEDescFromCFString(&empty, &desc), noErr);
-    EXPECT_EQ(desc.descriptorType, typeUnicodeText);
-    EXPECT_EQ(AEGetDescDataSize(&desc), 0);
-
+    for (const std::u16string& text : {std::u16string(u"é😀"), std::u16string()}) {
+        ASSERT_EQ(MoreAECreateAEDescFromCFString(&text, &desc), noErr);
+        EXPECT_EQ(desc.descriptorType, typeUnicodeText);
+        EXPECT_EQ(std::string(desc.data.begin(), desc.data.end()), Bytes(text));
+    }
+    const std::u16string text;
     EXPECT_EQ(MoreAECreateAEDescFromCFString(nullptr, &desc), paramErr);
     EXPECT_EQ(MoreAECreateAEDescFromCFString(&text, nullptr), paramErr);
 }
@@ -30,11 +31,9 @@ TEST(MoreAEGetCFStringFromDescriptor, WhatIsStored) {
         OSErr status;
         std::optional<std::u16string> stored;
     };
-    const std::u16string ab = u"ab";
-    const std::string abBytes(reinterpret_cast<const char*>(ab.data()), 4);
     const Row rows[] = {
-        {"'utxt' is taken as it is", typeUnicodeText, abBytes, noErr, u"ab"},
-        {"an odd last byte is dropped: (5 - 1) / 2 units", typeUnicodeText, abBytes + "z", noErr, u"ab"},
+        {"'utxt' is taken as it is", typeUnicodeText, Bytes(u"ab"), noErr, u"ab"},
+        {"an odd last byte is dropped", typeUnicodeText, Bytes(u"ab") + "z", noErr, u"ab"},
         {"one byte makes no unit, but a string", typeUnicodeText, "z", noErr, u""},
         {"'TEXT' is coerced", typeChar, "caf\xC3\xA9", noErr, u"café"},
         {"no bytes store nothing", typeUnicodeText, "", noErr, std::nullopt},
@@ -47,15 +46,13 @@ TEST(MoreAEGetCFStringFromDescriptor, WhatIsStored) {
         std::optional<std::u16string> stored;
         EXPECT_EQ(MoreAEGetCFStringFromDescriptor(&desc, &stored), row.status);
         EXPECT_EQ(stored, row.stored);
+        EXPECT_EQ(MoreAEGetCFStringFromDescriptor(&desc, nullptr), paramErr);
     }
-    AEDesc desc;
-    EXPECT_EQ(MoreAEGetCFStringFromDescriptor(&desc, nullptr), paramErr);
 }
 
 TEST(MoreAEDisposeDescDeathTest, LeavesNullDescriptorAndInsistsOnOne) {
-    const std::u16string text = u"x";
     AEDesc desc;
-    MoreAECreateAEDescFromCFString(&text, &desc);
+    AECreateDesc(typeUnicodeText, u"x", 2, &desc);
     EXPECT_EQ(MoreAEDisposeDesc(&desc), noErr);
     EXPECT_EQ(desc, AEDesc{});
     EXPECT_DEATH(MoreAEDisposeDesc(nullptr), "MoreAEDataModel\\.cpp:[0-9]+: failed assertion `desc != NULL'\n");

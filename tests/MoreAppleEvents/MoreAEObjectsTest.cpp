@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "MoreAppleEvents/MoreAEObjects.h"
+#include "platform/AERegistry.h"
 #include "platform/HFSPaths.h"
 #include "support/TempDir.h"
 
@@ -17,52 +19,40 @@ FSRef RefOf(const std::string& path) {
     return ref;
 }
 
-FourCharCode CodeOf(const AEDesc& specifier, AEKeyword key) {
-    FourCharCode code = 0;
-    EXPECT_EQ(AEGetParamPtr(&specifier, key, typeType, nullptr, &code, sizeof code, nullptr), noErr);
-    return code;
+AEDesc Param(const AEDesc& record, AEKeyword key) {
+    AEDesc value;
+    EXPECT_EQ(AEGetParamDesc(&record, key, typeWildCard, &value), noErr);
+    return value;
 }
 
-std::u16string NameOf(const AEDesc& specifier) {
-    AEDesc name;
-    EXPECT_EQ(AEGetParamDesc(&specifier, keyAEKeyData, typeWildCard, &name), noErr);
-    EXPECT_EQ(name.descriptorType, typeUnicodeText);
-    std::u16string units(name.data.size() / 2, u'\0');
-    AEGetDescData(&name, units.data(), static_cast<long>(name.data.size()));
-    return units;
-}
-
-std::u16string HFSOf(const std::filesystem::path& path) {
-    return CFURLCopyFileSystemPath(CFURL{path.string(), false}, kCFURLHFSPathStyle).value();
+AEDesc Plain(DescType type, const void* data, std::size_t size) {
+    AEDesc desc;
+    AECreateDesc(type, data, static_cast<long>(size), &desc);
+    return desc;
 }
 
 } // namespace
 
 TEST(MoreAEOCreateObjSpecifier, FileAndFolder) {
     TempDir dir;
-    const std::string file = dir / "notes: draft.txt";
-    WriteFile(file, "x");
-    const std::string folder = dir / "Report.rtfd";
-    std::filesystem::create_directory(folder);
-
-    const FSRef fileRef = RefOf(file);
-    AEDesc specifier;
-    ASSERT_EQ(MoreAEOCreateObjSpecifierFromFSRef(&fileRef, &specifier), noErr);
-    EXPECT_EQ(specifier.descriptorType, typeObjectSpecifier);
-    EXPECT_EQ(CodeOf(specifier, keyAEDesiredClass), FOUR_CHAR_CODE("file"));
-    EXPECT_EQ(CodeOf(specifier, keyAEKeyForm), FOUR_CHAR_CODE("name"));
-    AEDesc container;
-    ASSERT_EQ(AEGetParamDesc(&specifier, keyAEContainer, typeWildCard, &container), noErr);
-    EXPECT_EQ(container, AEDesc{});
-    const std::u16string fileName = NameOf(specifier);
-    EXPECT_EQ(fileName, HFSOf(std::filesystem::canonical(file)));
-    EXPECT_NE(fileName.back(), u':');
-    EXPECT_NE(fileName.find(u"notes/ draft.txt"), std::u16string::npos) << "a name's ':' is written '/'";
-
-    const FSRef folderRef = RefOf(folder);
-    ASSERT_EQ(MoreAEOCreateObjSpecifierFromFSRef(&folderRef, &specifier), noErr);
-    EXPECT_EQ(CodeOf(specifier, keyAEDesiredClass), FOUR_CHAR_CODE("cobj"));
-    EXPECT_EQ(NameOf(specifier), HFSOf(std::filesystem::canonical(folder)) + u":");
+    WriteFile(dir / "notes: draft.txt", "x");
+    std::filesystem::create_directory(dir / "Report.rtfd");
+    const std::string folder = std::filesystem::canonical(dir.path()).string();
+    const std::u16string hfsDir = CFURLCopyFileSystemPath(CFURL{folder, false}, kCFURLHFSPathStyle).value();
+    const std::tuple<std::string, DescType, std::u16string> rows[] = {
+        {"notes: draft.txt", cFile, hfsDir + u":notes/ draft.txt"},
+        {"Report.rtfd", cObject, hfsDir + u":Report.rtfd:"},
+    };
+    for (const auto& [name, itemClass, hfsPath] : rows) {
+        const FSRef ref = RefOf(dir / name);
+        AEDesc specifier;
+        ASSERT_EQ(MoreAEOCreateObjSpecifierFromFSRef(&ref, &specifier), noErr);
+        EXPECT_EQ(specifier.descriptorType, typeObjectSpecifier);
+        EXPECT_EQ(Param(specifier, keyAEDesiredClass), Plain(typeType, &itemClass, 4));
+        EXPECT_EQ(Param(specifier, keyAEKeyForm), Plain(typeEnumerated, &formName, 4));
+        EXPECT_EQ(Param(specifier, keyAEContainer), AEDesc{});
+        EXPECT_EQ(Param(specifier, keyAEKeyData), Plain(typeUnicodeText, hfsPath.data(), hfsPath.size() * 2));
+    }
 }
 
 TEST(MoreAEOCreateObjSpecifier, Refusals) {
@@ -71,12 +61,10 @@ TEST(MoreAEOCreateObjSpecifier, Refusals) {
     EXPECT_EQ(MoreAEOCreateObjSpecifierFromCFURLRef(nullptr, &specifier), paramErr);
     const CFURL relative{"not/absolute", false};
     EXPECT_EQ(MoreAEOCreateObjSpecifierFromCFURLRef(&relative, &specifier), coreFoundationUnknownErr);
-
     TempDir dir;
-    const std::string file = dir / "gone";
-    WriteFile(file, "x");
-    const FSRef ref = RefOf(file);
-    unlink(file.c_str());
+    WriteFile(dir / "gone", "x");
+    const FSRef ref = RefOf(dir / "gone");
+    unlink((dir / "gone").c_str());
     EXPECT_EQ(MoreAEOCreateObjSpecifierFromFSRef(&ref, &specifier), coreFoundationUnknownErr);
     EXPECT_EQ(specifier, AEDesc{});
 }

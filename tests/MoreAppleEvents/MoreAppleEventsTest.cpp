@@ -2,6 +2,8 @@
 // Finder would never give.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "MoreAppleEvents/MoreAppleEvents.h"
 
 namespace {
@@ -24,45 +26,12 @@ AppleEvent EventTo(OSType signature) {
     return event;
 }
 
-/// The scripted application's answer: an optional 'errn' of some type, an optional direct object.
-struct Script {
-    std::optional<AEDesc> errorNumber;
-    std::optional<AEDesc> directObject;
-    OSErr handlerStatus = noErr;
-};
-
 template <typename Value>
-AEDesc Desc(DescType type, Value value) {
+std::optional<AEDesc> Desc(DescType type, Value value) {
     AEDesc desc;
     AECreateDesc(type, &value, sizeof value, &desc);
     return desc;
 }
-
-class MoreAESendTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        gIdleCalls = 0;
-        AEInstallApplication(kScripted, [this](const AppleEvent*, AppleEvent* reply) {
-            ++handled_;
-            if (script_.errorNumber) {
-                AEPutParamDesc(reply, keyErrorNumber, &*script_.errorNumber);
-            }
-            if (script_.directObject) {
-                AEPutParamDesc(reply, keyDirectObject, &*script_.directObject);
-            }
-            return script_.handlerStatus;
-        });
-    }
-    void TearDown() override { AERemoveApplication(kScripted); }
-
-    OSErr Returned(AEDesc* result) {
-        const AppleEvent event = EventTo(kScripted);
-        return MoreAESendEventReturnAEDesc(CountingIdle, &event, typeSInt16, result);
-    }
-
-    Script script_;
-    int handled_ = 0;
-};
 
 } // namespace
 
@@ -72,68 +41,62 @@ TEST(MyAEIdleProc, AsksForTenTicksAndWaitsOn) {
     MacRegion* region = nullptr;
     RgnHandle mouseRgn = &region;
     EXPECT_FALSE(MyAEIdleProc(&event, &sleepTime, &mouseRgn));
-    EXPECT_EQ(sleepTime, 10);
-    EXPECT_EQ(mouseRgn, nullptr);
+    EXPECT_EQ(std::pair(sleepTime, mouseRgn), std::pair(10L, RgnHandle{}));
     EXPECT_EQ(gAEIdleUPP, &MyAEIdleProc) << "made before main";
 }
 
-TEST_F(MoreAESendTest, ReturnedValueByErrn) {
+TEST(MoreAESend, RepliesOfAScriptedApplication) {
     struct Row {
         const char* proves;
         std::optional<AEDesc> errorNumber;
-        OSErr status;
-        bool hasResult;
+        std::optional<AEDesc> directObject;
+        OSErr handlerStatus;
+        OSErr returned; ///< MoreAESendEventReturnAEDesc's status
+        OSErr noValue;  ///< MoreAESendEventNoReturnValue's status
     };
+    const auto twelve = Desc(typeSInt32, 12);
     const Row rows[] = {
-        {"no 'errn' is success", std::nullopt, noErr, true},
-        {"'errn' 0 is success", Desc(typeSInt16, std::int16_t{0}), noErr, true},
-        {"a nonzero 'errn' is the result", Desc(typeSInt16, std::int16_t{-1728}), errAENoSuchObject, false},
-        {"an 'errn' as 'long' is read as 'shor'", Desc(typeSInt32, std::int32_t{-10000}), errAEEventFailed, false},
-        {"an 'errn' that is no 16-bit number fails", Desc(typeSInt32, std::int32_t{70000}), errAECoercionFail,
-         false},
+        {"no 'errn' is success", std::nullopt, twelve, noErr, noErr, noErr},
+        {"'errn' 0 is success", Desc(typeSInt16, noErr), twelve, noErr, noErr, noErr},
+        {"a nonzero 'errn'", Desc(typeSInt16, errAENoSuchObject), twelve, noErr, errAENoSuchObject, errAENoSuchObject},
+        {"'errn' as 'long'", Desc(typeSInt32, -10000), twelve, noErr, errAEEventFailed, errAEEventFailed},
+        {"'errn' of no 'shor'", Desc(typeSInt32, 70000), twelve, noErr, errAECoercionFail, errAECoercionFail},
+        {"the manager's own 'errn'", std::nullopt, twelve, errAEEventFailed, errAEEventFailed, errAEEventFailed},
+        {"no direct object", std::nullopt, std::nullopt, noErr, errAEDescNotFound, noErr},
+        {"a direct object of no number", std::nullopt, Desc(typeUnicodeText, u'x'), noErr, errAECoercionFail, noErr},
     };
+    gIdleCalls = 0;
+    int handled = 0;
+    const Row* script = nullptr;
+    AEInstallApplication(kScripted, [&](const AppleEvent*, AppleEvent* reply) {
+        ++handled;
+        if (script->errorNumber) {
+            AEPutParamDesc(reply, keyErrorNumber, &*script->errorNumber);
+        }
+        if (script->directObject) {
+            AEPutParamDesc(reply, keyDirectObject, &*script->directObject);
+        }
+        return script->handlerStatus;
+    });
+    const AppleEvent event = EventTo(kScripted);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.proves);
-        script_.errorNumber = row.errorNumber;
-        script_.directObject = Desc(typeSInt32, std::int32_t{12});
+        script = &row;
         AEDesc result;
-        EXPECT_EQ(Returned(&result), row.status);
-        if (row.hasResult) {
-            EXPECT_EQ(result, Desc(typeSInt16, std::int16_t{12})) << "the direct object, coerced";
-        } else {
-            EXPECT_EQ(result, AEDesc{});
-        }
+        EXPECT_EQ(MoreAESendEventReturnAEDesc(CountingIdle, &event, typeSInt16, &result), row.returned);
+        EXPECT_EQ(result, row.returned == noErr ? *Desc(typeSInt16, std::int16_t{12}) : AEDesc{});
+        EXPECT_EQ(MoreAESendEventNoReturnValue(CountingIdle, &event), row.noValue);
     }
-    EXPECT_EQ(gIdleCalls, 5);
-}
+    EXPECT_EQ(gIdleCalls, 16);
 
-TEST_F(MoreAESendTest, ReturnedValueFailures) {
+    script = &rows[2];
     AEDesc result;
-    EXPECT_EQ(Returned(&result), errAEDescNotFound) << "a reply without a direct object";
-    script_.directObject = Desc(typeUnicodeText, u'x');
-    EXPECT_EQ(Returned(&result), errAECoercionFail);
-
-    const AppleEvent event = EventTo(kScripted);
     EXPECT_EQ(MoreAESendEventReturnAEDesc(nullptr, &event, typeSInt16, &result), paramErr);
-    EXPECT_EQ(handled_, 2) << "without an idle routine nothing is sent";
+    EXPECT_EQ(handled, 16) << "without an idle routine nothing is sent";
+    EXPECT_EQ(MoreAESendEventNoReturnValue(nullptr, &event), noErr) << "not waited for: the send's status";
+    EXPECT_EQ(std::pair(handled, gIdleCalls), std::pair(17, 16));
     const AppleEvent toNobody = EventTo(FOUR_CHAR_CODE("None"));
     EXPECT_EQ(MoreAESendEventReturnAEDesc(CountingIdle, &toNobody, typeSInt16, &result), procNotFound);
-}
-
-TEST_F(MoreAESendTest, NoReturnValueWaitsOnlyWithIdleRoutine) {
-    const AppleEvent event = EventTo(kScripted);
-    script_.errorNumber = Desc(typeSInt16, std::int16_t{-1728});
-    EXPECT_EQ(MoreAESendEventNoReturnValue(CountingIdle, &event), errAENoSuchObject);
-    script_.errorNumber = Desc(typeSInt16, std::int16_t{0});
-    EXPECT_EQ(MoreAESendEventNoReturnValue(CountingIdle, &event), noErr);
-    script_.errorNumber.reset();
-    script_.handlerStatus = errAEEventFailed;
-    EXPECT_EQ(MoreAESendEventNoReturnValue(CountingIdle, &event), errAEEventFailed) << "the manager's own 'errn'";
-    EXPECT_EQ(gIdleCalls, 3);
-
-    EXPECT_EQ(MoreAESendEventNoReturnValue(nullptr, &event), noErr) << "not waited for: the send's status";
-    EXPECT_EQ(handled_, 4);
-    EXPECT_EQ(gIdleCalls, 3);
-    const AppleEvent toNobody = EventTo(FOUR_CHAR_CODE("None"));
     EXPECT_EQ(MoreAESendEventNoReturnValue(nullptr, &toNobody), procNotFound);
+    AERemoveApplication(kScripted);
 }

@@ -1,5 +1,5 @@
-// Helpers of the File Manager tests: references from paths, a small tmpfs of the test's own, a body
-// run as an unprivileged user, and a look for temporaries left behind.
+// Helpers of the File Manager tests: references from paths, a small tmpfs of the test's own, and a
+// body run as an unprivileged user.
 #pragma once
 
 #include <grp.h>
@@ -10,14 +10,13 @@
 #include <filesystem>
 #include <functional>
 #include <string>
-
 #include <gtest/gtest.h>
 
 #include "platform/Files.h"
 #include "support/TempDir.h"
 
-/// The reference of the entry at path itself (a final link stays the link); the null reference when
-/// there is none, which the test then reports.
+/// The reference of the entry at path itself (a final link stays the link); the null reference,
+/// reported as a failure, when there is none.
 inline FSRef EntryRef(const std::string& path) {
     FSRef ref{};
     EXPECT_EQ(FSPathMakeRefWithOptions(path.c_str(), kFSPathMakeRefDoNotFollowLeafSymlink, &ref, nullptr), noErr)
@@ -25,31 +24,29 @@ inline FSRef EntryRef(const std::string& path) {
     return ref;
 }
 
-/// A tmpfs of the given size mounted on a fresh folder, unmounted when it goes.
-class TmpfsMount {
-public:
-    TmpfsMount(const std::string& folder, const std::string& size) : folder_(folder) {
-        std::filesystem::create_directories(folder);
-        const std::string options = "size=" + size + ",mode=0755";
-        mounted_ = mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
+/// The object's path; empty when the reference is invalid.
+inline std::string PathOf(const FSRef& ref) {
+    char path[4098];
+    return FSRefMakePath(&ref, path, sizeof path) == noErr ? std::string(path) : std::string();
+}
+
+inline OSErr Compare(const FSRef& a, const FSRef& b) { return FSCompareFSRefs(&a, &b); }
+
+/// A tmpfs of the given size mounted on a fresh folder, unmounted (when it was mounted) when it goes.
+struct TmpfsMount {
+    TmpfsMount(const std::string& at, const std::string& size) : folder(at) {
+        std::filesystem::create_directories(at);
+        mounted = mount("tmpfs", at.c_str(), "tmpfs", 0, ("size=" + size + ",mode=0755").c_str()) == 0;
     }
-    ~TmpfsMount() {
-        if (mounted_) {
-            umount2(folder_.c_str(), MNT_DETACH);
-        }
-    }
+    ~TmpfsMount() { umount2(folder.c_str(), MNT_DETACH); }
     TmpfsMount(const TmpfsMount&) = delete;
     TmpfsMount& operator=(const TmpfsMount&) = delete;
-
-    bool mounted() const { return mounted_; }
-
-private:
-    std::string folder_;
-    bool mounted_ = false;
+    const std::string folder;
+    bool mounted = false;
 };
 
-/// Runs body in a child process as uid and gid 65534 with no supplementary groups and returns its
-/// result; 200 when the privileges could not be dropped, 300 when the child died.
+/// Runs body in a child as uid and gid 65534 with no supplementary groups and returns its result;
+/// 200 when the privileges could not be dropped, 300 when the child died.
 inline int RunAsNobody(const std::function<int()>& body) {
     const pid_t child = fork();
     if (child == 0) {
@@ -58,21 +55,5 @@ inline int RunAsNobody(const std::function<int()>& body) {
         _exit(dropped ? body() : 200);
     }
     int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
-        return 300;
-    }
-    return WEXITSTATUS(status);
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : 300;
 }
-
-/// Whether a copy left one of its hidden temporaries in folder.
-inline bool HasTemporaries(const std::string& folder) {
-    for (const auto& name : ListNames(folder)) {
-        if (name.starts_with(".corvane-")) {
-            return true;
-        }
-    }
-    return false;
-}
-
-/// A catalog name from ASCII text.
-inline std::u16string CatalogName(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }

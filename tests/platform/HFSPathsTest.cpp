@@ -3,30 +3,13 @@
 
 #include "platform/HFSPaths.h"
 
-namespace {
-
-std::u16string HFS(const std::string& path, bool isDirectory = false) {
-    return CFURLCopyFileSystemPath(CFURL{path, isDirectory}, kCFURLHFSPathStyle).value_or(u"(none)");
-}
-
-} // namespace
-
 TEST(HFSPaths, Forms) {
-    struct Row {
-        std::string posix;
-        std::u16string hfs;
+    const std::pair<std::string, std::u16string> rows[] = {
+        {"/", u"Root"},         {"/Users/me/notes.txt", u"Root:Users:me:notes.txt"}, {"/a:b/c", u"Root:a/b:c"},
+        {"/Root", u"Root:Root"}, {"/with space/ca fé 😀", u"Root:with space:ca fé 😀"},
     };
-    const Row rows[] = {
-        {"/", u"Root"},
-        {"/Users/me/notes.txt", u"Root:Users:me:notes.txt"},
-        {"/a:b/c", u"Root:a/b:c"},
-        {"/image:jpeg", u"Root:image/jpeg"},
-        {"/with space/ca fé", u"Root:with space:ca fé"},
-        {"/Root", u"Root:Root"},
-        {"/emoji 😀", u"Root:emoji 😀"},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(HFS(row.posix), row.hfs) << row.posix;
+    for (const auto& [posix, hfs] : rows) {
+        EXPECT_EQ(CFURLCopyFileSystemPath(CFURL{posix, false}, kCFURLHFSPathStyle), hfs) << posix;
     }
     EXPECT_EQ(CFURLCopyFileSystemPath(CFURL{"/a:b", false}, kCFURLPOSIXPathStyle), u"/a:b");
 }
@@ -42,26 +25,24 @@ TEST(HFSPaths, EveryPathRoundTrips) {
             const std::optional<std::u16string> hfs =
                 CFURLCopyFileSystemPath(CFURL{path, isDirectory}, kCFURLHFSPathStyle);
             ASSERT_TRUE(hfs) << path;
-            // The Finder sees a folder with the trailing ':' that names it a container.
-            const std::u16string sent = isDirectory ? *hfs + u':' : *hfs;
-            const std::optional<CFURL> back = CFURLCreateWithFileSystemPath(sent, kCFURLHFSPathStyle, false);
+            // The Finder is told a folder with the trailing ':' that names it a container.
+            const std::optional<CFURL> back =
+                CFURLCreateWithFileSystemPath(isDirectory ? *hfs + u':' : *hfs, kCFURLHFSPathStyle, false);
             ASSERT_TRUE(back) << path;
-            EXPECT_EQ(back->path, path);
-            EXPECT_EQ(back->isDirectory, isDirectory) << path;
+            EXPECT_EQ(std::pair(back->path, back->isDirectory), std::pair(path, isDirectory));
         }
     }
 }
 
 TEST(HFSPaths, WhatHasNoCounterpartIsRefused) {
-    const std::string posixPaths[] = {"", "relative/path", "/a//b", "/a/", std::string("/a\0b", 4), "/bad\xFF"};
-    for (const std::string& posix : posixPaths) {
+    for (const std::string& posix : {std::string(), std::string("relative/path"), std::string("/a//b"),
+                                     std::string("/a/"), std::string("/a\0b", 4), std::string("/bad\xFF")}) {
         EXPECT_FALSE(CFURLCopyFileSystemPath(CFURL{posix, false}, kCFURLHFSPathStyle)) << posix;
     }
-    const std::u16string hfsPaths[] = {
-        u"", u":relative", u"Other:a", u"Rootx:a", u"Root::", u"Root:a::b", u"Root:a::",
-        std::u16string(u"Root:a\0b", 8), std::u16string(u"Root:\xD800"),
-    };
-    for (const std::u16string& hfs : hfsPaths) {
+    for (const std::u16string& hfs :
+         {std::u16string(u""), std::u16string(u":relative"), std::u16string(u"Other:a"), std::u16string(u"Rootx:a"),
+          std::u16string(u"Root::"), std::u16string(u"Root:a::b"), std::u16string(u"Root:a::"),
+          std::u16string(u"Root:a\0b", 8), std::u16string(u"Root:\xD800")}) {
         EXPECT_FALSE(CFURLCreateWithFileSystemPath(hfs, kCFURLHFSPathStyle, false));
     }
 }
