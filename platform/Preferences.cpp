@@ -2,15 +2,14 @@
 
 #include <plist/plist.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
+
+#include "platform/AtomicFile.h"
 
 namespace {
 
@@ -129,40 +128,6 @@ plist_t NodeOf(const PreferenceValue& value) {
     return nullptr;
 }
 
-bool MakeFolders(const std::string& folder) {
-    for (std::size_t slash = folder.find('/', 1); ; slash = folder.find('/', slash + 1)) {
-        const std::string prefix = folder.substr(0, slash);
-        if (mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) {
-            return false;
-        }
-        if (slash == std::string::npos) {
-            return true;
-        }
-    }
-}
-
-bool WriteAtomically(const std::string& path, const std::string& bytes, std::string* errorText) {
-    const std::string folder = path.substr(0, path.rfind('/'));
-    if (!MakeFolders(folder)) {
-        *errorText = "cannot make " + folder + ": " + std::strerror(errno);
-        return false;
-    }
-    std::string temporary = folder + "/.prefs-XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) {
-        *errorText = "cannot write in " + folder + ": " + std::strerror(errno);
-        return false;
-    }
-    bool written = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) && fsync(fd) == 0;
-    written = (close(fd) == 0) && written;
-    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-        *errorText = "cannot write " + path + ": " + std::strerror(errno);
-        unlink(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string PreferencesFilePath(const std::string& domain) {
@@ -240,7 +205,7 @@ bool CFPreferencesSetAppValue(const std::string& key, const std::optional<Prefer
     plist_to_xml(root.get(), &xml, &length);
     const std::string bytes(xml != nullptr ? xml : "", length);
     plist_to_xml_free(xml);
-    if (!WriteAtomically(path, bytes, errorText)) {
+    if (!ReplaceFileContents(path, bytes, 0600, errorText)) {
         return false;
     }
     DomainNamed(domainName).read = false;
