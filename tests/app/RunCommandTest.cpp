@@ -147,15 +147,6 @@ TEST_F(RunCommand, KeyFolderNameTakenByAFileFailsEachCopyAndGoesOn) {
     }
 }
 
-TEST_F(RunCommand, PathsThatAreNotPlainFoldersAreSkippedSilently) {
-    WriteFile(dir / "file.txt", "x");
-    WriteFile(dir / "Tool.app/Contents/a.txt", "x");
-    const ProgramResult result = corvane({"run", "Aggregate Files by Extension", dir / "file.txt", dir / "Tool.app",
-                                          dir / "missing", "relative/nowhere"});
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_TRUE(result.logLines().empty()) << result.err;
-}
-
 TEST_F(RunCommand, SpecialFilesAreNeverOpenedAndTheRunGoesOn) {
     WriteFile(dir / "Folder/a.txt", "x");
     ASSERT_EQ(mkfifo((dir / "Folder/pipe.txt").c_str(), 0644), 0);

@@ -1,6 +1,6 @@
 // The provider and its clients on a private session bus that each test starts: D-Bus activation,
-// clients that are not ours, requests in arrival order, bad input, and stopping or killing the
-// provider while it works.
+// a client that is not ours, requests in arrival order, bad calls, and stopping the provider while
+// it works.
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <limits>
-#include <regex>
 #include <sdbus-c++/sdbus-c++.h>
 #include <thread>
 
@@ -33,20 +32,9 @@ namespace {
 const std::string kByExtension = "Aggregate Files by Extension";
 const std::string kByMimeType = "Aggregate Files by Mime Type";
 
-bool ToolPresent(const std::string& tool) {
-    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::vector<std::string> LogLinesOf(const std::string& text) { return ProgramResult{0, "", text}.logLines(); }
-
-std::size_t CountStartingWith(const std::vector<std::string>& lines, const std::string& start) {
-    return static_cast<std::size_t>(
-        std::count_if(lines.begin(), lines.end(), [&](const std::string& line) { return line.starts_with(start); }));
-}
-
-void MakeFiles(const std::string& folder, int count, const std::string& extension) {
+void MakeFiles(const std::string& folder, int count) {
     for (int i = 0; i < count; ++i) {
-        WriteFile(folder + "/file" + std::to_string(1000 + i) + "." + extension, "content " + std::to_string(i));
+        WriteFile(folder + "/file" + std::to_string(1000 + i) + ".txt", "content");
     }
 }
 
@@ -55,33 +43,30 @@ protected:
     void SetUp() override {
         fs::create_directories(dir / "bus");
         fs::create_directories(dir / "home/data/dbus-1/services");
-        bus = std::make_unique<PrivateBus>(dir / "bus", dir / "home/data/dbus-1/services", userEnvironment());
+        bus = std::make_unique<PrivateBus>(dir / "bus", dir / "home/data/dbus-1/services", environment());
         if (!bus->started()) {
             GTEST_SKIP() << "dbus-daemon could not be started (Debian: dbus-daemon)";
         }
     }
 
     // A private home, so that the provider's refresh never touches the user's own menus.
-    std::map<std::string, std::string> userEnvironment() {
+    std::map<std::string, std::string> environment() {
         return {{"HOME", dir / "home"},
                 {"XDG_DATA_HOME", dir / "home/data"},
                 {"XDG_CONFIG_HOME", dir / "home/config"},
                 {"XDG_CONFIG_DIRS", dir / "etc"},
-                {"XDG_RUNTIME_DIR", dir / "home"}};
-    }
-    std::map<std::string, std::string> environment() {
-        std::map<std::string, std::string> variables = userEnvironment();
-        variables["DBUS_SESSION_BUS_ADDRESS"] = bus->address();
-        return variables;
+                {"XDG_RUNTIME_DIR", dir / "home"},
+                {"DBUS_SESSION_BUS_ADDRESS", bus ? bus->address() : ""}};
     }
     ProgramResult corvane(const std::vector<std::string>& arguments) { return RunCorvane(arguments, environment()); }
-    ProgramResult request(const std::string& command, const std::vector<std::string>& paths) {
-        std::vector<std::string> arguments{"request", command};
-        arguments.insert(arguments.end(), paths.begin(), paths.end());
-        return corvane(arguments);
+    ProgramResult request(const std::string& command, const std::string& folder) {
+        return corvane({"request", command, folder});
     }
-    ProgramResult foreign(const std::string& tool, const std::vector<std::string>& arguments) {
-        return RunCorvane(arguments, environment(), {}, tool);
+    ProgramResult dbusSend(const std::vector<std::string>& arguments) {
+        std::vector<std::string> call{"--bus=" + bus->address(), "--print-reply", "--dest=com.fernwick.Corvane",
+                                      "/com/fernwick/Corvane", "com.fernwick.Corvane.Services.HandleMenuSelection"};
+        call.insert(call.end(), arguments.begin(), arguments.end());
+        return RunCorvane(call, environment(), {}, "dbus-send");
     }
 
     /// corvane serve, started by the test and owning the name when this returns.
@@ -92,7 +77,7 @@ protected:
         return provider;
     }
     std::string serveLog() { return dir / "serve.log"; }
-    std::vector<std::string> serveLines() { return LogLinesOf(ReadFile(serveLog())); }
+    std::vector<std::string> serveLines() { return ProgramResult{0, "", ReadFile(serveLog())}.logLines(); }
 
     TempDir dir;
     std::unique_ptr<PrivateBus> bus;
@@ -100,26 +85,13 @@ protected:
 
 }  // namespace
 
-TEST_F(ServicesBus, ActivationStartsTheProviderOnceAndTheClientWaitsForTheWholeRequest) {
+TEST_F(ServicesBus, ActivationStartsTheProviderAndTheClientWaitsForTheWholeRequest) {
     ASSERT_EQ(corvane({"install-services"}).exitStatus, 0);
     WriteFile(dir / "Folder/a.txt", "a");
-    WriteFile(dir / "Folder/b.pdf", "b");
-    const ProgramResult first = request(kByExtension, {dir / "Folder"});
-    EXPECT_EQ(first.exitStatus, 0) << first.err;
+    const ProgramResult requested = request(kByExtension, dir / "Folder");
+    EXPECT_EQ(requested.exitStatus, 0) << requested.err;
     EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a") << "done before the client returned";
-    EXPECT_EQ(ReadFile(dir / "Folder/pdf/b.pdf"), "b");
-
-    WriteFile(dir / "Other/c.txt", "c");
-    EXPECT_EQ(request(kByExtension, {dir / "Other"}).exitStatus, 0);
-    EXPECT_EQ(ReadFile(dir / "Other/txt/c.txt"), "c");
-
-    // Both requests were handled by one provider process, started by the bus.
-    const std::string log = ReadFile(bus->logPath());
-    std::smatch first_pid;
-    std::smatch second_pid;
-    ASSERT_TRUE(std::regex_search(log, first_pid, std::regex(R"(corvane\[(\d+):\d+\] Aggregating folder Folder)"))) << log;
-    ASSERT_TRUE(std::regex_search(log, second_pid, std::regex(R"(corvane\[(\d+):\d+\] Aggregating folder Other)"))) << log;
-    EXPECT_EQ(first_pid[1], second_pid[1]);
+    EXPECT_NE(ReadFile(bus->logPath()).find("Aggregating folder Folder"), std::string::npos) << "started by the bus";
 }
 
 TEST_F(ServicesBus, AMissingBusOrProviderIsAClearError) {
@@ -128,8 +100,7 @@ TEST_F(ServicesBus, AMissingBusOrProviderIsAClearError) {
     const ProgramResult withoutBus = RunCorvane({"request", kByExtension, dir.path()}, noBus);
     EXPECT_EQ(withoutBus.exitStatus, 1);
     EXPECT_NE(withoutBus.err.find("corvane request: cannot reach the session bus"), std::string::npos) << withoutBus.err;
-
-    const ProgramResult withoutProvider = request(kByExtension, {dir.path()});
+    const ProgramResult withoutProvider = request(kByExtension, dir.path());
     EXPECT_EQ(withoutProvider.exitStatus, 1);
     EXPECT_NE(withoutProvider.err.find("no Corvane provider"), std::string::npos) << withoutProvider.err;
 }
@@ -140,112 +111,31 @@ TEST_F(ServicesBus, ASecondProviderIsTurnedAway) {
     EXPECT_EQ(second.exitStatus, 1);
     EXPECT_NE(second.err.find("already provides com.fernwick.Corvane"), std::string::npos) << second.err;
     WriteFile(dir / "Folder/a.txt", "a");
-    EXPECT_EQ(request(kByExtension, {dir / "Folder"}).exitStatus, 0) << "the first one still serves";
-    EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a");
+    EXPECT_EQ(request(kByExtension, dir / "Folder").exitStatus, 0) << "the first one still serves";
 }
 
-TEST_F(ServicesBus, ClientsThatAreNotOursAreServedToo) {
+TEST_F(ServicesBus, AClientThatIsNotOursIsServedAndAMalformedCallGetsAnErrorReply) {
     auto provider = serve();
-    WriteFile(dir / "BySend/a.txt", "a");
-    const ProgramResult sent =
-        foreign("dbus-send", {"--bus=" + bus->address(), "--print-reply", "--dest=com.fernwick.Corvane",
-                              "/com/fernwick/Corvane", "com.fernwick.Corvane.Services.HandleMenuSelection",
-                              "array:string:" + dir / "BySend", "string:" + kByExtension});
-    EXPECT_EQ(sent.exitStatus, 0) << sent.err;
-    EXPECT_EQ(ReadFile(dir / "BySend/txt/a.txt"), "a") << "the reply came after the request had run";
-
-    if (ToolPresent("busctl")) {
-        WriteFile(dir / "ByBusctl/a.txt", "a");
-        const ProgramResult called =
-            foreign("busctl", {"--address=" + bus->address(), "call", "com.fernwick.Corvane", "/com/fernwick/Corvane",
-                               "com.fernwick.Corvane.Services", "HandleMenuSelection", "ass", "1",
-                               dir / "ByBusctl", kByExtension});
-        EXPECT_EQ(called.exitStatus, 0) << called.err;
-        EXPECT_EQ(ReadFile(dir / "ByBusctl/txt/a.txt"), "a");
-    }
-    if (ToolPresent("gdbus")) {
-        WriteFile(dir / "ByGdbus/a.txt", "a");
-        const ProgramResult called =
-            foreign("gdbus", {"call", "--address", bus->address(), "--dest", "com.fernwick.Corvane", "--object-path",
-                              "/com/fernwick/Corvane", "--method", "com.fernwick.Corvane.Services.HandleMenuSelection",
-                              "['" + dir / "ByGdbus" + "']", kByExtension});
-        EXPECT_EQ(called.exitStatus, 0) << called.err;
-        EXPECT_EQ(ReadFile(dir / "ByGdbus/txt/a.txt"), "a");
-    }
-}
-
-TEST_F(ServicesBus, AMalformedCallGetsAnErrorReplyAndTheProviderGoesOn) {
-    auto provider = serve();
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"string:" + kByExtension}, {"array:string:/tmp"},
-          {"string:" + kByExtension, "array:string:/tmp"}}) {
-        std::vector<std::string> call{"--bus=" + bus->address(), "--print-reply", "--dest=com.fernwick.Corvane",
-                                      "/com/fernwick/Corvane", "com.fernwick.Corvane.Services.HandleMenuSelection"};
-        call.insert(call.end(), arguments.begin(), arguments.end());
-        const ProgramResult malformed = foreign("dbus-send", call);
-        EXPECT_NE(malformed.exitStatus, 0);
-        EXPECT_NE(malformed.err.find("org.freedesktop.DBus.Error.InvalidArgs"), std::string::npos) << malformed.err;
+    for (const std::vector<std::string>& malformed : {std::vector<std::string>{"string:" + kByExtension},
+                                                      {"array:string:/tmp"},
+                                                      {"string:" + kByExtension, "array:string:/tmp"}}) {
+        const ProgramResult refused = dbusSend(malformed);
+        EXPECT_NE(refused.exitStatus, 0);
+        EXPECT_NE(refused.err.find("org.freedesktop.DBus.Error.InvalidArgs"), std::string::npos) << refused.err;
     }
     WriteFile(dir / "Folder/a.txt", "a");
-    EXPECT_EQ(request(kByExtension, {dir / "Folder"}).exitStatus, 0);
-    EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a");
+    const ProgramResult sent = dbusSend({"array:string:" + dir / "Folder", "string:" + kByExtension});
+    EXPECT_EQ(sent.exitStatus, 0) << sent.err;
+    EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a") << "the reply came after the request had run";
     const std::vector<std::string> lines = serveLines();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), "Aggregating folder Folder") << "the bad calls logged nothing";
 }
 
-TEST_F(ServicesBus, BadInputBehavesAsItDoesInProcess) {
-    struct Row {
-        std::string command;
-        std::vector<std::string> names;  // under the root, or "" for none given
-        const char* proves;
-    };
-    const std::vector<Row> rows{
-        {kByExtension, {}, "no file names: nothing at all"},
-        {"Bogus", {}, "no file names: the command is not even looked at"},
-        {"aggregate files by extension", {"Folder"}, "a command differing in case is unsupported"},
-        {kByExtension, {"file.txt", "Folder", "Tool.app", "gone"}, "only the plain folder runs"},
-    };
-    auto makeTree = [](const std::string& root) {
-        WriteFile(root + "/file.txt", "f");
-        WriteFile(root + "/Folder/a.txt", "a");
-        WriteFile(root + "/Tool.app/inner.txt", "i");
-    };
-    auto provider = serve();
-    for (const Row& row : rows) {
-        const std::string overBus = dir / ("bus-" + std::to_string(&row - rows.data()));
-        const std::string inProcess = dir / ("run-" + std::to_string(&row - rows.data()));
-        makeTree(overBus);
-        makeTree(inProcess);
-        std::vector<std::string> busArguments{"request", row.command};
-        std::vector<std::string> runArguments{"run", row.command};
-        for (const std::string& name : row.names) {
-            busArguments.push_back(overBus + "/" + name);
-            runArguments.push_back(inProcess + "/" + name);
-        }
-        const std::size_t before = serveLines().size();
-        const ProgramResult requested = corvane(busArguments);
-        const ProgramResult ran = corvane(runArguments);
-        EXPECT_EQ(requested.exitStatus, ran.exitStatus) << row.proves;
-        const std::vector<std::string> allBusLines = serveLines();
-        std::vector<std::string> busLines(allBusLines.begin() + static_cast<std::ptrdiff_t>(before), allBusLines.end());
-        std::vector<std::string> runLines = ran.logLines();
-        for (std::string& line : busLines) {
-            line = std::regex_replace(line, std::regex(overBus), "ROOT");
-        }
-        for (std::string& line : runLines) {
-            line = std::regex_replace(line, std::regex(inProcess), "ROOT");
-        }
-        EXPECT_EQ(busLines, runLines) << row.proves;
-        EXPECT_EQ(ListNames(overBus + "/Folder"), ListNames(inProcess + "/Folder")) << row.proves;
-        EXPECT_EQ(ListNames(overBus + "/Tool.app"), std::vector<std::string>{"inner.txt"}) << row.proves;
-    }
-}
-
 TEST_F(ServicesBus, RequestsSentBackToBackRunOneAfterTheOtherInArrivalOrder) {
     auto provider = serve();
     constexpr int kFiles = 150;
-    MakeFiles(dir / "Shared", kFiles, "txt");
+    MakeFiles(dir / "Shared", kFiles);
     auto connection = sdbus::createSessionBusConnectionWithAddress(bus->address());
     auto proxy = sdbus::createProxy(*connection, kServicesBusName, kServicesObjectPath);
     std::vector<std::string> replies;
@@ -261,34 +151,23 @@ TEST_F(ServicesBus, RequestsSentBackToBackRunOneAfterTheOtherInArrivalOrder) {
             std::numeric_limits<std::uint64_t>::max());
     }
     while (replies.size() < 2) {
-        if (connection->processPendingRequest()) {
-            continue;
+        if (!connection->processPendingRequest()) {
+            const sdbus::IConnection::PollData wait = connection->getEventLoopPollData();
+            pollfd fd{wait.fd, wait.events, 0};
+            poll(&fd, 1, wait.getPollTimeout());
         }
-        const sdbus::IConnection::PollData wait = connection->getEventLoopPollData();
-        pollfd fd{wait.fd, wait.events, 0};
-        poll(&fd, 1, wait.getPollTimeout());
     }
     EXPECT_EQ(replies, (std::vector<std::string>{kByExtension, kByMimeType}));
-
-    const std::vector<std::string> lines = serveLines();
-    const auto second = std::find(lines.begin() + 1, lines.end(), "Aggregating folder Shared");
-    ASSERT_EQ(lines.front(), "Aggregating folder Shared");
-    ASSERT_NE(second, lines.end());
-    const std::vector<std::string> firstRun(lines.begin(), second);
-    const std::vector<std::string> secondRun(second, lines.end());
-    EXPECT_EQ(CountStartingWith(firstRun, "Moved "), static_cast<std::size_t>(kFiles)) << "all of the first, then";
-    EXPECT_EQ(CountStartingWith(secondRun, "Moved "), static_cast<std::size_t>(kFiles)) << "all of the second";
-    for (const std::string& line : firstRun) {
-        EXPECT_TRUE(!line.starts_with("Moved ") || line.ends_with(" to \"txt\"")) << line;
+    std::string order;
+    for (const std::string& line : serveLines()) {
+        if (line.starts_with("Moved ")) {
+            order += line.ends_with(" to \"txt\"") ? 'E' : 'M';
+        }
     }
-    for (const std::string& line : secondRun) {
-        EXPECT_FALSE(line.ends_with(" to \"txt\"")) << line;
-    }
-    EXPECT_EQ(ListNames(dir / "Shared/txt").size(), static_cast<std::size_t>(kFiles));
+    EXPECT_EQ(order, std::string(kFiles, 'E') + std::string(kFiles, 'M'));
 }
 
-// The provider in this process, so that its grouping mode can be looked at afterwards: a child
-// sends the requests and then SIGTERM, which ends serving.
+// Serves in this process so that the mode can be read; the child's SIGTERM, held back until collected, ends it.
 TEST_F(ServicesBus, TheModePersistsAndRecurseFoldersIsReadAtEveryFolder) {
     for (const std::string folder : {"A", "B", "C"}) {
         WriteFile(dir / (folder + "/top.txt"), "top");
@@ -299,8 +178,6 @@ TEST_F(ServicesBus, TheModePersistsAndRecurseFoldersIsReadAtEveryFolder) {
         scoped.set(name, value);
     }
     gCorvaneType = 1;
-
-    // SIGTERM stays held back until this test has collected it, also if serving ends early.
     sigset_t term;
     sigemptyset(&term);
     sigaddset(&term, SIGTERM);
@@ -309,23 +186,16 @@ TEST_F(ServicesBus, TheModePersistsAndRecurseFoldersIsReadAtEveryFolder) {
 
     const pid_t client = fork();
     if (client == 0) {
-        int status = WaitForBusName(bus->address(), kServicesBusName) ? 0 : 10;
-        const std::map<std::string, std::string> variables = environment();
-        if (status == 0 && RunCorvane({"request", kByMimeType, dir / "A", dir / "B"}, variables).exitStatus != 0) {
-            status = 11;
-        }
-        if (status == 0 && RunCorvane({"request", "aggregate files by mime type", dir / "C"}, variables).exitStatus != 0) {
-            status = 12;
-        }
+        const bool served = WaitForBusName(bus->address(), kServicesBusName) &&
+                            corvane({"request", kByMimeType, dir / "A", dir / "B"}).exitStatus == 0 &&
+                            request("aggregate files by mime type", dir / "C").exitStatus == 0;
         kill(getppid(), SIGTERM);
-        _exit(status);
+        _exit(served ? 0 : 1);
     }
-
     std::vector<std::string> lines;
     const std::map<std::string, std::string> variables = environment();
     LogSink previousSink = SetLogSink([&](const std::string& line) {
         lines.push_back(line);
-        // Between folder A's run and folder B's, as another process would.
         if (line == "Aggregating folder B") {
             RunCorvane({"defaults", "write", "RecurseFolders", "-bool", "true"}, variables);
         }
@@ -349,7 +219,7 @@ TEST_F(ServicesBus, TheModePersistsAndRecurseFoldersIsReadAtEveryFolder) {
 
 TEST_F(ServicesBus, SigtermDuringARequestEndsTheProviderOnlyOnceItIsAnswered) {
     constexpr int kFiles = 2000;
-    MakeFiles(dir / "Big", kFiles, "txt");
+    MakeFiles(dir / "Big", kFiles);
     auto provider = serve();
     BackgroundProgram client({CORVANE_BINARY, "request", kByExtension, dir / "Big"}, environment(), dir / "client.log");
     ASSERT_TRUE(WaitForText(serveLog(), "Aggregating folder Big"));
@@ -357,38 +227,20 @@ TEST_F(ServicesBus, SigtermDuringARequestEndsTheProviderOnlyOnceItIsAnswered) {
     EXPECT_EQ(client.wait(), 0) << ReadFile(dir / "client.log");
     EXPECT_EQ(provider->wait(), 0) << ReadFile(serveLog());
     EXPECT_EQ(ListNames(dir / "Big/txt").size(), static_cast<std::size_t>(kFiles));
-    EXPECT_EQ(CountStartingWith(serveLines(), "Moved "), static_cast<std::size_t>(kFiles));
 }
 
-TEST_F(ServicesBus, AProviderKilledMidRequestLosesNothing) {
+TEST_F(ServicesBus, AProviderKilledMidRequestFailsTheClientAndLeavesNoPartialCopy) {
     constexpr int kFiles = 2000;
-    MakeFiles(dir / "Big", kFiles, "txt");
+    MakeFiles(dir / "Big", kFiles);
     auto provider = serve();
     BackgroundProgram client({CORVANE_BINARY, "request", kByExtension, dir / "Big"}, environment(), dir / "client.log");
     ASSERT_TRUE(WaitForText(serveLog(), "Moved "));
     provider->signal(SIGKILL);
     EXPECT_EQ(client.wait(), 1);
-    EXPECT_NE(ReadFile(dir / "client.log").find("the provider ended before it finished"), std::string::npos)
-        << ReadFile(dir / "client.log");
-
-    int copies = 0;
-    for (int i = 0; i < kFiles; ++i) {
-        const std::string name = "file" + std::to_string(1000 + i) + ".txt";
-        ASSERT_EQ(ReadFile(dir / ("Big/" + name)), "content " + std::to_string(i)) << "every original stays";
-        if (fs::exists(dir / ("Big/txt/" + name))) {
-            EXPECT_EQ(ReadFile(dir / ("Big/txt/" + name)), "content " + std::to_string(i)) << "no partial copy";
-            ++copies;
-        }
-    }
+    EXPECT_NE(ReadFile(dir / "client.log").find("the provider ended before it finished"), std::string::npos);
     for (const std::string& name : ListNames(dir / "Big/txt")) {
-        EXPECT_TRUE(name.starts_with("file") || name.starts_with(".")) << name;
-    }
-    EXPECT_LT(copies, kFiles) << "killed before the end";
-
-    auto again = serve();
-    EXPECT_EQ(request(kByExtension, {dir / "Big"}).exitStatus, 0);
-    for (int i = 0; i < kFiles; ++i) {
-        EXPECT_TRUE(fs::exists(dir / ("Big/txt/file" + std::to_string(1000 + i) + ".txt")));
+        // A copy cut short by the kill may stay behind, hidden; every visible one is whole.
+        EXPECT_TRUE(name.starts_with(".") || ReadFile(dir / ("Big/txt/" + name)) == "content") << name;
     }
 }
 

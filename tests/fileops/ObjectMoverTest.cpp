@@ -122,30 +122,6 @@ TEST(MoveObjectPath, UnresolvablePaths) {
     EXPECT_EQ(log.lines(), std::vector<std::string>{"An error occurred moving an object. Error number = -43"});
 }
 
-TEST(MoveObjectPath, DestinationThatIsAFileRefusesAndLogsTheStatus) {
-    TempDir dir;
-    WriteFile(dir / "Folder/a.jpg", "picture");
-    WriteFile(dir / "Folder/jpg", "a file named like the key");
-    LogCapture log;
-    EXPECT_EQ(MoveObjectPath(dir / "Folder/a.jpg", dir / "Folder/jpg", 1), 0);
-    EXPECT_EQ(ReadFile(dir / "Folder/jpg"), "a file named like the key");
-    ASSERT_EQ(log.lines().size(), 1u);
-    EXPECT_TRUE(log.lines()[0].starts_with("An error occurred: -")) << log.lines()[0];
-}
-
-TEST(MoveObjectPath, SymbolicLinkIsPlacedAsALink) {
-    TempDir dir;
-    WriteFile(dir / "outside/secret.txt", "not ours");
-    mkdir((dir / "Folder").c_str(), 0755);
-    mkdir((dir / "Folder/txt").c_str(), 0755);
-    ASSERT_EQ(symlink((dir / "outside/secret.txt").c_str(), (dir / "Folder/link.txt").c_str()), 0);
-    EXPECT_EQ(MoveObjectPath(dir / "Folder/link.txt", dir / "Folder/txt", 1), 1);
-    struct stat info {};
-    ASSERT_EQ(lstat((dir / "Folder/txt/link.txt").c_str(), &info), 0);
-    EXPECT_TRUE(S_ISLNK(info.st_mode));
-    EXPECT_EQ(ReadFile(dir / "outside/secret.txt"), "not ours");
-}
-
 TEST(MoveObjectPath, NameTooLongForTheUuidFailsWithoutLosingAnything) {
     TempDir dir;
     const std::string name = std::string(240, 'n') + ".txt";

@@ -25,23 +25,16 @@ std::tuple<unsigned, time_t, long> Status(const std::string& path) {
     return {status.st_mode & 07777, status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
 }
 
-void SetTimes(const std::string& path, time_t seconds) {
-    const struct timespec times[2] = {{seconds, 0}, {seconds, 500}};
-    utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
-}
-
-OSErr Copy(const std::string& source, const std::string& folder, const std::u16string* name = nullptr,
-           FSRef* target = nullptr) {
+OSErr Copy(const std::string& source, const std::string& folder) {
     const FSRef item = EntryRef(source);
     const FSRef into = EntryRef(folder);
-    return FSCopyObjectSync(&item, &into, name, target, 0);
+    return FSCopyObjectSync(&item, &into, nullptr, nullptr, 0);
 }
 
 class ObjectCopyTest : public ::testing::Test {
 protected:
     void SetUp() override { fs::create_directories(dir_ / "to"); }
     TempDir dir_;
-    const bool xattrs_ = UserXattrsSupported(dir_.path());
 };
 
 TEST_F(ObjectCopyTest, NeverReplacesEvenANameTakenJustBeforePublishing) {
@@ -49,10 +42,8 @@ TEST_F(ObjectCopyTest, NeverReplacesEvenANameTakenJustBeforePublishing) {
     WriteFile(dir_ / "from/pkg.app/inner", "inner");
     symlink("file", (dir_ / "from/link").c_str());
     WriteFile(dir_ / "to/old/file", "old");
-    WriteFile(dir_ / "to/old/link", "old");
     fs::create_directories(dir_ / "to/old/pkg.app");
     for (const std::string name : {"file", "pkg.app", "link"}) {
-        EXPECT_EQ(Copy(dir_ / ("from/" + name), dir_ / "to/old"), dupFNErr) << name;
         const std::string taken = dir_ / ("to/" + name);
         int runs = 0;
         SetBeforePublishHook([&] {
@@ -64,64 +55,42 @@ TEST_F(ObjectCopyTest, NeverReplacesEvenANameTakenJustBeforePublishing) {
         EXPECT_EQ(runs, 1) << name;
         EXPECT_EQ(ReadFile(taken), "arrived first") << name;
     }
-    EXPECT_EQ(ReadFile(dir_ / "to/old/file") + ReadFile(dir_ / "to/old/link"), "oldold");
-    EXPECT_TRUE(ListNames(dir_ / "to/old/pkg.app").empty()) << "not even an empty folder is replaced";
+    EXPECT_EQ(Copy(dir_ / "from/file", dir_ / "to/old"), dupFNErr);
+    EXPECT_EQ(Copy(dir_ / "from/pkg.app", dir_ / "to/old"), dupFNErr) << "not even an empty folder is replaced";
+    EXPECT_EQ(ReadFile(dir_ / "to/old/file"), "old");
+    EXPECT_TRUE(ListNames(dir_ / "to/old/pkg.app").empty());
     EXPECT_EQ(ListNames(dir_ / "to"), (Names{"file", "link", "old", "pkg.app"})) << "no temporary left";
-    EXPECT_EQ(ReadFile(dir_ / "from/pkg.app/inner"), "inner");
+    EXPECT_EQ(Copy(dir_ / "from/pkg.app", dir_ / "from/pkg.app"), paramErr) << "not into itself";
 }
 
 TEST_F(ObjectCopyTest, FilesLinksAndPackagesArriveWithPermissionsTimesAndAttributes) {
     const std::string package = dir_ / "from/Tool.app";
-    const std::string tool = package + "/Contents/MacOS/tool";
+    const std::string tool = package + "/Contents/tool";
     const std::string data(300000, 'r');
     WriteFile(tool, data);
     chmod(tool.c_str(), 0751);
-    symlink("MacOS/tool", (package + "/Contents/current").c_str());
-    symlink("nowhere", (dir_ / "from/dangling").c_str());
-    WriteFile(package + "/Contents/locked/readme", "read me");
-    chmod((package + "/Contents/locked").c_str(), 0555);
-    if (xattrs_) {
+    symlink("tool", (package + "/Contents/current").c_str());
+    const bool xattrs = UserXattrsSupported(dir_.path());
+    if (xattrs) {
         SetXattr(package, kComment, "package comment");
         SetXattr(tool, kFinderInfo, std::string(32, '\x01'));
     }
-    for (const std::string& entry : {tool, package + "/Contents/current", package + "/Contents", package}) {
-        SetTimes(entry, 1000000000);
+    const struct timespec times[2] = {{1000000000, 0}, {1000000000, 500}};
+    for (const std::string& entry : {tool, package + "/Contents/current", package}) {
+        utimensat(AT_FDCWD, entry.c_str(), times, AT_SYMLINK_NOFOLLOW);
     }
-    FSRef target{};
-    const std::u16string name = u"image/jpeg";
-    ASSERT_EQ(Copy(tool, dir_ / "to", &name, &target), noErr);
-    EXPECT_EQ(Compare(target, EntryRef(dir_ / "to/image:jpeg")), noErr);
-    ASSERT_EQ(Copy(dir_ / "from/dangling", dir_ / "to"), noErr);
     ASSERT_EQ(Copy(package, dir_ / "to"), noErr);
     const std::string copy = dir_ / "to/Tool.app";
-    EXPECT_EQ(ListNames(dir_ / "to"), (Names{"Tool.app", "dangling", "image:jpeg"})) << "no temporary left";
-    EXPECT_EQ(ReadFile(dir_ / "to/image:jpeg"), data);
-    EXPECT_EQ(Status(dir_ / "to/image:jpeg"), Status(tool));
-    EXPECT_EQ(fs::read_symlink(dir_ / "to/dangling"), "nowhere");
-    EXPECT_EQ(fs::read_symlink(copy + "/Contents/current"), "MacOS/tool");
-    EXPECT_EQ(ReadFile(copy + "/Contents/MacOS/tool"), data);
-    EXPECT_EQ(ReadFile(copy + "/Contents/locked/readme"), "read me");
-    for (const char* entry : {"", "/Contents", "/Contents/MacOS/tool", "/Contents/current", "/Contents/locked"}) {
+    EXPECT_EQ(ListNames(dir_ / "to"), Names{"Tool.app"}) << "no temporary left";
+    EXPECT_EQ(ReadFile(copy + "/Contents/tool"), data);
+    EXPECT_EQ(fs::read_symlink(copy + "/Contents/current"), "tool");
+    for (const char* entry : {"", "/Contents/tool", "/Contents/current"}) {
         EXPECT_EQ(Status(copy + entry), Status(package + entry)) << entry;
     }
-    if (xattrs_) {
+    if (xattrs) {
         EXPECT_EQ(GetXattr(copy, kComment), "package comment");
-        EXPECT_EQ(GetXattr(dir_ / "to/image:jpeg", kFinderInfo), std::string(32, '\x01'));
-        EXPECT_EQ(GetXattr(copy + "/Contents/MacOS/tool", kFinderInfo), std::string(32, '\x01'));
+        EXPECT_EQ(GetXattr(copy + "/Contents/tool", kFinderInfo), std::string(32, '\x01'));
     }
-    EXPECT_EQ(ReadFile(tool), data);
-}
-
-TEST_F(ObjectCopyTest, RefusedCopiesLeaveNothing) {
-    WriteFile(dir_ / "from/pkg.app/inner/file", "");
-    const FSRef item = EntryRef(dir_ / "from/pkg.app/inner/file");
-    const FSRef into = EntryRef(dir_ / "to");
-    EXPECT_EQ(FSCopyObjectSync(&item, &into, nullptr, nullptr, 1), paramErr) << "options other than 0";
-    EXPECT_EQ(FSCopyObjectSync(&item, &item, nullptr, nullptr, 0), errFSNotAFolder);
-    EXPECT_EQ(Copy(dir_ / "from/pkg.app", dir_ / "from/pkg.app/inner"), paramErr);
-    EXPECT_EQ(Copy(dir_ / "from/pkg.app", dir_ / "from/pkg.app"), paramErr);
-    EXPECT_EQ(ListNames(dir_ / "from/pkg.app/inner"), Names{"file"});
-    EXPECT_TRUE(ListNames(dir_ / "to").empty());
 }
 
 TEST_F(ObjectCopyTest, SpecialFilesAreNeverOpened) {
@@ -138,8 +107,7 @@ TEST_F(ObjectCopyTest, SpecialFilesAreNeverOpened) {
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status)) << "the copy blocked or crashed";
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the copy blocked, crashed or went ahead";
     EXPECT_TRUE(ListNames(dir_ / "to").empty());
 }
 
@@ -155,22 +123,7 @@ TEST_F(ObjectCopyTest, OutOfSpaceLeavesNothingBehind) {
     EXPECT_EQ(Copy(dir_ / "from/big", dir_ / "small"), dskFulErr);
     EXPECT_EQ(Copy(dir_ / "from/pkg.app", dir_ / "small"), dskFulErr);
     EXPECT_EQ(ListNames(dir_ / "small"), Names{"kept"}) << "no partial copy, no temporary";
-    EXPECT_EQ(ReadFile(dir_ / "from/big"), big);
-    EXPECT_EQ(ReadFile(dir_ / "from/pkg.app/big"), big);
-}
-
-TEST_F(ObjectCopyTest, DestinationWithoutUserAttributesStillGetsTheData) {
-    fs::create_directories(dir_ / "plain");
-    if (!xattrs_ || mount("ramfs", (dir_ / "plain").c_str(), "ramfs", 0, nullptr) != 0) {
-        GTEST_SKIP() << "needs user extended attributes here and root to mount a ramfs";
-    }
-    WriteFile(dir_ / "from/file", "data");
-    SetXattr(dir_ / "from/file", kComment, "cannot follow");
-    const OSErr status = Copy(dir_ / "from/file", dir_ / "plain");
-    const std::string copied = ReadFile(dir_ / "plain/file");
-    umount2((dir_ / "plain").c_str(), MNT_DETACH);
-    EXPECT_EQ(status, noErr);
-    EXPECT_EQ(copied, "data");
+    EXPECT_EQ(ReadFile(dir_ / "from/big") + ReadFile(dir_ / "from/pkg.app/big"), big + big);
 }
 
 TEST_F(ObjectCopyTest, FolderTheUserMayNotWrite) {
@@ -179,13 +132,9 @@ TEST_F(ObjectCopyTest, FolderTheUserMayNotWrite) {
     }
     chmod(dir_.path().c_str(), 0755);
     WriteFile(dir_ / "from/file", "data");
-    WriteFile(dir_ / "from/pkg.app/file", "data");
     chmod((dir_ / "from/file").c_str(), 0644);
     const std::string folder = dir_.path();
-    EXPECT_EQ(RunAsNobody([&folder] {
-                  const bool file = Copy(folder + "/from/file", folder + "/to") == afpAccessDenied;
-                  return file && Copy(folder + "/from/pkg.app", folder + "/to") == afpAccessDenied ? 0 : 1;
-              }),
+    EXPECT_EQ(RunAsNobody([&folder] { return Copy(folder + "/from/file", folder + "/to") == afpAccessDenied ? 0 : 1; }),
               0);
     EXPECT_TRUE(ListNames(dir_ / "to").empty());
 }

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
+#include <functional>
 #include <sdbus-c++/sdbus-c++.h>
 #include <thread>
 
@@ -16,41 +16,16 @@
 
 namespace {
 
-constexpr auto kPatience = std::chrono::minutes(1);
-constexpr auto kPollInterval = std::chrono::milliseconds(10);
-
-void SetEnvironment(const std::map<std::string, std::string>& environment) {
-    for (const auto& [name, value] : environment) {
-        if (value.empty()) {
-            unsetenv(name.c_str());
-        } else {
-            setenv(name.c_str(), value.c_str(), 1);
+bool WaitUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (done()) {
+            return true;
         }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    return false;
 }
-
-// Runs in the child between fork and exec.
-[[noreturn]] void Exec(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-                       int outFd, int errFd) {
-    dup2(outFd, STDOUT_FILENO);
-    dup2(errFd, STDERR_FILENO);
-    const int nothing = open("/dev/null", O_RDONLY);
-    dup2(nothing, STDIN_FILENO);
-    // The test may hold SIGTERM back; the program must not inherit that.
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
-    SetEnvironment(environment);
-    std::vector<char*> words;
-    for (const std::string& word : argv) {
-        words.push_back(const_cast<char*>(word.c_str()));
-    }
-    words.push_back(nullptr);
-    execvp(words[0], words.data());
-    _exit(127);
-}
-
-int ExitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
 
 }  // namespace
 
@@ -60,7 +35,23 @@ BackgroundProgram::BackgroundProgram(const std::vector<std::string>& argv,
     const int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     pid_ = fork();
     if (pid_ == 0) {
-        Exec(argv, environment, output, output);
+        dup2(output, STDOUT_FILENO);
+        dup2(output, STDERR_FILENO);
+        dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
+        // The test may hold SIGTERM back; the program must not inherit that.
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        for (const auto& [name, value] : environment) {
+            value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
+        }
+        std::vector<char*> words;
+        for (const std::string& word : argv) {
+            words.push_back(const_cast<char*>(word.c_str()));
+        }
+        words.push_back(nullptr);
+        execvp(words[0], words.data());
+        _exit(127);
     }
     close(output);
 }
@@ -79,7 +70,7 @@ int BackgroundProgram::wait() {
         int status = 0;
         while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
         }
-        status_ = ExitStatus(status);
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     return status_;
 }
@@ -87,73 +78,38 @@ int BackgroundProgram::wait() {
 PrivateBus::PrivateBus(const std::string& folder, const std::string& serviceFolder,
                        const std::map<std::string, std::string>& environment)
     : logPath_(folder + "/bus.log") {
-    const std::string config = folder + "/bus.conf";
-    WriteFile(config, "<busconfig>\n"
-                      "  <type>session</type>\n"
-                      "  <listen>unix:dir=" + folder + "</listen>\n"
-                      "  <auth>EXTERNAL</auth>\n"
-                      "  <servicedir>" + serviceFolder + "</servicedir>\n"
-                      "  <policy context=\"default\">\n"
-                      "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                      "    <allow eavesdrop=\"true\"/>\n"
-                      "    <allow own=\"*\"/>\n"
-                      "  </policy>\n"
-                      "</busconfig>\n");
-    int address[2];
-    if (pipe2(address, O_CLOEXEC) != 0) {
+    WriteFile(folder + "/bus.conf", "<busconfig><type>session</type><listen>unix:dir=" + folder +
+                                        "</listen><auth>EXTERNAL</auth><servicedir>" + serviceFolder +
+                                        "</servicedir><policy context=\"default\"><allow send_destination=\"*\"/>"
+                                        "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n");
+    if (std::system("command -v dbus-daemon >/dev/null 2>&1") != 0) {
         return;
     }
-    const int log = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    pid_ = fork();
-    if (pid_ == 0) {
-        Exec({"dbus-daemon", "--config-file=" + config, "--nofork", "--print-address=1"}, environment, address[1], log);
-    }
-    close(log);
-    close(address[1]);
-    std::string line;
-    char c = 0;
-    while (read(address[0], &c, 1) == 1 && c != '\n') {
-        line += c;
-    }
-    close(address[0]);
-    address_ = line;
-}
-
-PrivateBus::~PrivateBus() {
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        int status = 0;
-        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
+    // The address is the first line the daemon writes, before any service it starts can write.
+    daemon_ = std::make_unique<BackgroundProgram>(
+        std::vector<std::string>{"dbus-daemon", "--config-file=" + folder + "/bus.conf", "--nofork", "--print-address"},
+        environment, logPath_);
+    if (WaitForText(logPath_, "\n")) {
+        const std::string log = ReadFile(logPath_);
+        const std::string first = log.substr(0, log.find('\n'));
+        address_ = first.starts_with("unix:") ? first : "";
     }
 }
 
 bool WaitForBusName(const std::string& address, const std::string& name) {
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
     try {
         auto connection = sdbus::createSessionBusConnectionWithAddress(address);
         auto bus = sdbus::createProxy(*connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
-        while (std::chrono::steady_clock::now() < deadline) {
+        return WaitUntil([&] {
             bool owned = false;
             bus->callMethod("NameHasOwner").onInterface("org.freedesktop.DBus").withArguments(name).storeResultsTo(owned);
-            if (owned) {
-                return true;
-            }
-            std::this_thread::sleep_for(kPollInterval);
-        }
+            return owned;
+        });
     } catch (const sdbus::Error&) {
         return false;
     }
-    return false;
 }
 
 bool WaitForText(const std::string& path, const std::string& text) {
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (ReadFile(path).find(text) != std::string::npos) {
-            return true;
-        }
-        std::this_thread::sleep_for(kPollInterval);
-    }
-    return false;
+    return WaitUntil([&] { return ReadFile(path).find(text) != std::string::npos; });
 }

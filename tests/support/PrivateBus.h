@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,20 +37,17 @@ class PrivateBus {
 public:
     PrivateBus(const std::string& folder, const std::string& serviceFolder,
                const std::map<std::string, std::string>& environment);
-    ~PrivateBus();
-    PrivateBus(const PrivateBus&) = delete;
-    PrivateBus& operator=(const PrivateBus&) = delete;
 
     /// False when dbus-daemon is missing or did not start; address() is then empty.
     bool started() const { return !address_.empty(); }
     const std::string& address() const { return address_; }
-    /// The daemon's standard error, which the services it starts share.
+    /// The daemon's output, which the services it starts share.
     const std::string& logPath() const { return logPath_; }
 
 private:
-    pid_t pid_ = -1;
-    std::string address_;
     std::string logPath_;
+    std::unique_ptr<BackgroundProgram> daemon_;
+    std::string address_;
 };
 
 /// Waits until name has an owner on the bus at address; false when it has none after a minute.
