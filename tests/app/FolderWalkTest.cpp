@@ -69,9 +69,6 @@ TEST_F(FolderWalk, OnlyABooleanTrueTurnsRecursionOn) {
         EXPECT_EQ(RecurseFolders(), row.recurses)
             << (row.stored ? DescribePreferenceValue(*row.stored) : std::string("absent"));
     }
-}
-
-TEST_F(FolderWalk, ABrokenPreferenceFileMeansNoRecursion) {
     WriteFile(dir / "config/corvane/com.fernwick.Corvane.plist", "this is not a property list");
     EXPECT_FALSE(RecurseFolders());
 }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 #include <filesystem>
 #include <regex>
 
@@ -49,6 +50,23 @@ TEST_F(RunCommand, GroupsVisibleFilesByExtensionAndLogsEachStep) {
     EXPECT_TRUE(Contains(lines, "Moved \"report.pdf\" to \"pdf\""));
     EXPECT_TRUE(Contains(lines, "Moved \"photo.JPG\" to \"JPG\""));
     EXPECT_EQ(lines.size(), 5u) << result.err;
+}
+
+TEST_F(RunCommand, CopiesKeepTheirComments) {
+    if (!UserXattrsSupported(dir.path())) {
+        GTEST_SKIP() << "this file system takes no user extended attributes";
+    }
+    const std::map<std::string, std::string> comments = {
+        {"ascii.txt", "plain words"}, {"accented.txt", "r\xc3\xa9sum\xc3\xa9 na\xc3\xafve"},
+        {"emoji.txt", "\xf0\x9f\x93\x81 \xe2\x98\xba"}, {"empty.txt", ""}};
+    for (const auto& [name, comment] : comments) {
+        WriteFile(dir / ("Folder/" + name), name);
+        SetXattr(dir / ("Folder/" + name), "user.xdg.comment", comment);
+    }
+    byExtension(dir / "Folder");
+    for (const auto& [name, comment] : comments) {
+        EXPECT_EQ(GetXattr(dir / ("Folder/txt/" + name), "user.xdg.comment").value_or(""), comment) << name;
+    }
 }
 
 TEST_F(RunCommand, SecondRunNeverOverwritesAndNamesTheCopyUniquely) {

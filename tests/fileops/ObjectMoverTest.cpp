@@ -1,6 +1,7 @@
 // The mover against real folders: collision names, copy versus move, what is logged, what is refused.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,24 +66,45 @@ TEST(RenameDuplicateFile, FreeNameNeedsNoNewName) {
     EXPECT_FALSE(RenameDuplicateFile(&destination, &item));
 }
 
-TEST(MoveObjectPath, CopyLeavesSourceAndLogsMoved) {
+TEST(MoveObjectPath, CopyAndMoveCarryTheComment) {
     TempDir dir;
+    if (!UserXattrsSupported(dir.path())) {
+        GTEST_SKIP() << "this file system takes no user extended attributes";
+    }
+    const std::string comment = "caf\xc3\xa9 \xf0\x9f\x93\x8e";
     WriteFile(dir / "Folder/a.txt", "alpha");
+    SetXattr(dir / "Folder/a.txt", "user.xdg.comment", comment);
     mkdir((dir / "Folder/txt").c_str(), 0755);
+    mkdir((dir / "Folder/2007").c_str(), 0755);
     LogCapture log;
     EXPECT_EQ(MoveObjectPath(dir / "Folder/a.txt", dir / "Folder/txt", 1), 1);
-    EXPECT_EQ(ReadFile(dir / "Folder/a.txt"), "alpha");
-    EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "alpha");
-    EXPECT_EQ(log.lines(), std::vector<std::string>{"Moved \"a.txt\" to \"txt\""});
+    EXPECT_EQ(ReadFile(dir / "Folder/a.txt"), "alpha") << "a copy leaves the source";
+    EXPECT_EQ(GetXattr(dir / "Folder/txt/a.txt", "user.xdg.comment"), comment);
+    EXPECT_EQ(MoveObjectPath(dir / "Folder/txt/a.txt", dir / "Folder/2007", 0), 1);
+    EXPECT_NE(access((dir / "Folder/txt/a.txt").c_str(), F_OK), 0) << "a move takes the item away";
+    EXPECT_EQ(GetXattr(dir / "Folder/2007/a.txt", "user.xdg.comment"), comment);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{"Moved \"a.txt\" to \"txt\"", "Moved \"a.txt\" to \"2007\""}));
 }
 
-TEST(MoveObjectPath, MoveTakesTheItemAway) {
+TEST(MoveObjectPath, ACommentTheDestinationRefusesFailsThePlacementButKeepsTheCopy) {
     TempDir dir;
+    if (!UserXattrsSupported(dir.path())) {
+        GTEST_SKIP() << "this file system takes no user extended attributes";
+    }
+    // ramfs keeps no user extended attributes: the copy lands, its comment cannot follow.
+    mkdir((dir / "ramfs").c_str(), 0755);
+    if (geteuid() != 0 || mount("ramfs", (dir / "ramfs").c_str(), "ramfs", 0, nullptr) != 0) {
+        GTEST_SKIP() << "mounting a ramfs needs root";
+    }
     WriteFile(dir / "Folder/a.txt", "alpha");
-    mkdir((dir / "Folder/2007").c_str(), 0755);
-    EXPECT_EQ(MoveObjectPath(dir / "Folder/a.txt", dir / "Folder/2007", 0), 1);
-    EXPECT_NE(access((dir / "Folder/a.txt").c_str(), F_OK), 0);
-    EXPECT_EQ(ReadFile(dir / "Folder/2007/a.txt"), "alpha");
+    SetXattr(dir / "Folder/a.txt", "user.xdg.comment", "kept?");
+    LogCapture log;
+    const signed char placed = MoveObjectPath(dir / "Folder/a.txt", dir / "ramfs", 1);
+    const std::string copied = ReadFile(dir / "ramfs/a.txt");
+    umount2((dir / "ramfs").c_str(), MNT_DETACH);
+    EXPECT_EQ(placed, 0);
+    EXPECT_EQ(copied, "alpha");
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"Moved \"a.txt\" to \"ramfs\""});
 }
 
 TEST(MoveObjectPath, ClashGivesIncomingItemANewNameAndKeepsTheOldOne) {
