@@ -1,8 +1,6 @@
 // The command strings, their modes, and what a request does with its pasteboard.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include "app/AppController.h"
 #include "app/CommandTable.h"
 #include "support/LogCapture.h"
@@ -41,22 +39,17 @@ protected:
     AppController controller;
 };
 
-TEST_F(Request, NoFileNamesDoNothingWhateverTheCommand) {
-    LogCapture log;
-    const std::string bogus = "Bogus";
-    const std::vector<std::string> none;
-    controller.handleMenuSelection(nullptr, &bogus);
-    controller.handleMenuSelection(&none, &bogus);
-    EXPECT_TRUE(log.lines().empty());
-}
-
-TEST_F(Request, UnsupportedCommandIsLoggedAndKeepsTheMode) {
-    mkdir((dir / "Folder").c_str(), 0755);
+TEST_F(Request, NoFileNamesOrAnUnsupportedCommandTouchNothingAndKeepTheMode) {
     WriteFile(dir / "Folder/a.txt", "x");
     gCorvaneType = 3;
     LogCapture log;
+    const std::string bogus = "Bogus";
     const std::string wrongCase = "aggregate files by extension";
+    const std::vector<std::string> none;
     const std::vector<std::string> paths{dir / "Folder"};
+    controller.handleMenuSelection(nullptr, &bogus);
+    controller.handleMenuSelection(&none, &bogus);
+    EXPECT_TRUE(log.lines().empty()) << "without file names the command is not even looked at";
     controller.handleMenuSelection(&paths, &wrongCase);
     controller.handleMenuSelection(&paths, nullptr);
     EXPECT_EQ(log.lines(), (std::vector<std::string>{"Unsupported command: aggregate files by extension",
@@ -70,8 +63,6 @@ TEST_F(Request, OnlyPlainFoldersAreRunInPasteboardOrder) {
     WriteFile(dir / "First/a.txt", "x");
     WriteFile(dir / "Second/b.txt", "x");
     WriteFile(dir / "Tool.app/Contents/x.txt", "x");
-    const std::string command = "Aggregate Files by Creation Date";
-    gCorvaneType = 1;
     LogCapture log;
     const std::vector<std::string> paths{dir / "file.txt", dir / "Second", dir / "Tool.app", dir / "gone",
                                          std::string("\xff\xfe"), dir / "First"};
@@ -87,7 +78,8 @@ TEST_F(Request, OnlyPlainFoldersAreRunInPasteboardOrder) {
     EXPECT_EQ(ReadFile(dir / "First/txt/a.txt"), "x");
     EXPECT_EQ(ListNames(dir / "Tool.app"), std::vector<std::string>{"Contents"});
 
+    const std::string byCreationDate = "Aggregate Files by Creation Date";
     const std::vector<std::string> noFolders{dir / "file.txt"};
-    controller.handleMenuSelection(&noFolders, &command);
+    controller.handleMenuSelection(&noFolders, &byCreationDate);
     EXPECT_EQ(gCorvaneType, 5) << "a known command sets the mode even when no folder qualifies";
 }

@@ -1,9 +1,9 @@
 #include "support/RunProgram.h"
 
-#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <regex>
 #include <sstream>
@@ -11,28 +11,16 @@
 
 namespace {
 
-void Drain(int outFd, int errFd, std::string& out, std::string& err) {
-    pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-    int open = 2;
+// What the program wrote goes to unnamed files rather than pipes, so nothing can fill up and stall it.
+std::string ReadAll(std::FILE* file) {
+    std::string text;
+    std::rewind(file);
     char buffer[65536];
-    while (open > 0) {
-        if (poll(fds, 2, -1) < 0) {
-            continue;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) {
-                continue;
-            }
-            const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
-            if (got <= 0) {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            } else {
-                (i == 0 ? out : err).append(buffer, static_cast<std::size_t>(got));
-            }
-        }
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+        text.append(buffer, got);
     }
+    std::fclose(file);
+    return text;
 }
 
 }  // namespace
@@ -52,17 +40,15 @@ std::vector<std::string> ProgramResult::logLines() const {
 
 ProgramResult RunCorvane(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,
                          const std::vector<std::string>& launcher, const std::string& program) {
-    int outPipe[2];
-    int errPipe[2];
-    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) {
-        throw std::runtime_error("pipe failed");
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    if (out == nullptr || err == nullptr) {
+        throw std::runtime_error("tmpfile failed");
     }
     const pid_t child = fork();
     if (child == 0) {
-        dup2(outPipe[1], STDOUT_FILENO);
-        dup2(errPipe[1], STDERR_FILENO);
-        close(outPipe[0]);
-        close(errPipe[0]);
+        dup2(fileno(out), STDOUT_FILENO);
+        dup2(fileno(err), STDERR_FILENO);
         for (const auto& [name, value] : environment) {
             if (value.empty()) {
                 unsetenv(name.c_str());
@@ -82,12 +68,11 @@ ProgramResult RunCorvane(const std::vector<std::string>& arguments, const std::m
         execvp(argv[0], argv.data());
         _exit(127);
     }
-    close(outPipe[1]);
-    close(errPipe[1]);
-    ProgramResult result;
-    Drain(outPipe[0], errPipe[0], result.out, result.err);
     int status = 0;
     waitpid(child, &status, 0);
+    ProgramResult result;
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = ReadAll(out);
+    result.err = ReadAll(err);
     return result;
 }
