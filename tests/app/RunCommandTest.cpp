@@ -126,14 +126,6 @@ TEST_F(RunCommand, UsageErrorsExitWithTwo) {
     }
 }
 
-TEST_F(RunCommand, UnsupportedCommandIsLoggedAndTouchesNothing) {
-    WriteFile(dir / "Folder/a.txt", "x");
-    const ProgramResult result = corvane({"run", "Aggregate Files By Extension", dir / "Folder"});
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(result.logLines(), std::vector<std::string>{"Unsupported command: Aggregate Files By Extension"});
-    EXPECT_EQ(ListNames(dir / "Folder"), std::vector<std::string>{"a.txt"});
-}
-
 TEST_F(RunCommand, AwkwardNamesAreLoggedAsTextAndNothingIsLost) {
     WriteFile(dir / "Folder/100%d %@ done.txt", "percent");
     WriteFile(dir / "Folder/two\nlines.txt", "newline");

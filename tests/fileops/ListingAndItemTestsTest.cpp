@@ -101,21 +101,3 @@ TEST(ItemTests, InvisibilityRules) {
         EXPECT_EQ(IsInvisible(&item), row.invisible) << row.name;
     }
 }
-
-TEST(ItemTests, PlainFolderRule) {
-    TempDir dir;
-    mkdir((dir / "Plain").c_str(), 0755);
-    WriteFile(dir / "Bundle.app/Contents/Info.plist", "x");
-    WriteFile(dir / "file.txt", "x");
-    const FSRef plain = RefOf(dir / "Plain");
-    const FSRef bundle = RefOf(dir / "Bundle.app");
-    const FSRef file = RefOf(dir / "file.txt");
-    FSRef root{};
-    ASSERT_EQ(FSPathMakeRef("/", &root, nullptr), noErr);
-    EXPECT_TRUE(ItemIsPlainFolder(&plain));
-    EXPECT_TRUE(ItemIsPlainFolder(&root));
-    EXPECT_FALSE(ItemIsPlainFolder(&bundle));
-    EXPECT_FALSE(ItemIsPlainFolder(&file));
-    const FSRef nothing{};
-    EXPECT_FALSE(ItemIsPlainFolder(&nothing));
-}
