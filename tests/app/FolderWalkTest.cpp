@@ -12,15 +12,11 @@
 #include "platform/Preferences.h"
 #include "support/LogCapture.h"
 #include "support/ScopedEnvironment.h"
+#include "support/FilesTestSupport.h"
 #include "support/TempDir.h"
 
 namespace {
 
-FSRef RefOf(const std::string& path) {
-    FSRef ref{};
-    EXPECT_EQ(FSPathMakeRef(path.c_str(), &ref, nullptr), noErr) << path;
-    return ref;
-}
 
 void SetRecursion(const std::optional<PreferenceValue>& value) {
     std::string problem;
@@ -79,7 +75,7 @@ TEST_F(FolderWalk, PostOrderDepthFirstInListingOrder) {
     WriteFile(dir / "A/B/C/C.txt", "x");
     WriteFile(dir / "A/D/D.txt", "x");
     SetRecursion(PreferenceValue{true});
-    const FSRef a = RefOf(dir / "A");
+    const FSRef a = EntryRef(dir / "A");
     // B and D come in the order the file system lists them.
     std::vector<std::string> subfolders;
     for (const FSRef& item : GetDirectoryItemsList(&a)) {
@@ -112,7 +108,7 @@ TEST_F(FolderWalk, SkipsDotFoldersAndPackagesButNotFinderFlaggedFolders) {
         SetXattr(dir / "A/Flagged", "user.com.apple.FinderInfo", info);
     }
     SetRecursion(PreferenceValue{true});
-    const FSRef a = RefOf(dir / "A");
+    const FSRef a = EntryRef(dir / "A");
     LogCapture log;
     fold_folder(&a);
     std::vector<std::string> grouped = GroupedFolders(log.lines());
@@ -125,7 +121,7 @@ TEST_F(FolderWalk, SkipsDotFoldersAndPackagesButNotFinderFlaggedFolders) {
 TEST_F(FolderWalk, KeyFoldersMadeByTheRunAreNotWalkedInIt) {
     WriteFile(dir / "A/A.txt", "x");
     SetRecursion(PreferenceValue{true});
-    const FSRef a = RefOf(dir / "A");
+    const FSRef a = EntryRef(dir / "A");
     fold_folder(&a);
     EXPECT_EQ(ListNames(dir / "A/txt"), std::vector<std::string>{"A.txt"});
 }
@@ -137,7 +133,7 @@ TEST_F(FolderWalk, PreferenceIsReadAfreshAtEveryFolder) {
     WriteFile(dir / "A/D/D.txt", "x");
     WriteFile(dir / "A/D/E/E.txt", "x");
     SetRecursion(PreferenceValue{true});
-    const FSRef a = RefOf(dir / "A");
+    const FSRef a = EntryRef(dir / "A");
     std::vector<std::string> lines;
     // Turn recursion off as soon as the first folder has been grouped, as another process would.
     const LogSink previous = SetLogSink([&](const std::string& line) {

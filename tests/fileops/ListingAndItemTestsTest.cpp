@@ -7,15 +7,11 @@
 
 #include "fileops/DirectoryListing.h"
 #include "fileops/ItemTests.h"
+#include "support/FilesTestSupport.h"
 #include "support/TempDir.h"
 
 namespace {
 
-FSRef RefOf(const std::string& path) {
-    FSRef ref{};
-    EXPECT_EQ(FSPathMakeRef(path.c_str(), &ref, nullptr), noErr) << path;
-    return ref;
-}
 
 // The Finder information attribute as the original platform stores it: big-endian, flags at bytes 8-9.
 std::string FinderInfoWithFlags(std::uint16_t flags, const char* type = "\0\0\0\0") {
@@ -44,7 +40,7 @@ TEST(DirectoryListing, FilesListKeepsFilesAndPackagesInListingOrder) {
     mkdir((dir / "Folder/Sub1").c_str(), 0755);
     mkdir((dir / "Folder/Sub2").c_str(), 0755);
     WriteFile(dir / "Folder/Tool.app/Contents/Info.plist", "<plist/>");
-    const FSRef folder = RefOf(dir / "Folder");
+    const FSRef folder = EntryRef(dir / "Folder");
 
     const std::vector<FSRef> all = GetDirectoryItemsList(&folder);
     const std::vector<FSRef> files = GetDirectoryFilesList(&folder);
@@ -63,8 +59,8 @@ TEST(DirectoryListing, NothingToListGivesNoList) {
     TempDir dir;
     mkdir((dir / "Empty").c_str(), 0755);
     WriteFile(dir / "file.txt", "x");
-    const FSRef empty = RefOf(dir / "Empty");
-    const FSRef file = RefOf(dir / "file.txt");
+    const FSRef empty = EntryRef(dir / "Empty");
+    const FSRef file = EntryRef(dir / "file.txt");
     EXPECT_TRUE(GetDirectoryItemsList(&empty).empty());
     EXPECT_TRUE(GetDirectoryItemsList(&file).empty());
     EXPECT_TRUE(GetDirectoryFilesList(&file).empty());
@@ -97,7 +93,7 @@ TEST(ItemTests, InvisibilityRules) {
         {".dotfile", true}, {"flagged.txt", true}, {"plain.txt", false}, {"FlaggedFolder", false}, {".dotfolder", true},
     };
     for (const auto& row : rows) {
-        const FSRef item = RefOf(dir / (std::string("Folder/") + row.name));
+        const FSRef item = EntryRef(dir / (std::string("Folder/") + row.name));
         EXPECT_EQ(IsInvisible(&item), row.invisible) << row.name;
     }
 }

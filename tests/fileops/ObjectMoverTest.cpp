@@ -9,6 +9,7 @@
 #include <regex>
 
 #include "fileops/ObjectMover.h"
+#include "support/FilesTestSupport.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
@@ -16,17 +17,11 @@ namespace {
 
 const std::string kUuid = "[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}";
 
-FSRef RefOf(const std::string& path) {
-    FSRef ref{};
-    EXPECT_EQ(FSPathMakeRefWithOptions(path.c_str(), kFSPathMakeRefDoNotFollowLeafSymlink, &ref, nullptr), noErr) << path;
-    return ref;
-}
-
 std::string NewNameFor(const TempDir& dir, const std::string& name) {
     WriteFile(dir / ("src/" + name), "incoming");
     WriteFile(dir / ("dest/" + name), "already there");
-    const FSRef destination = RefOf(dir / "dest");
-    const FSRef item = RefOf(dir / ("src/" + name));
+    const FSRef destination = EntryRef(dir / "dest");
+    const FSRef item = EntryRef(dir / ("src/" + name));
     const std::optional<std::u16string> units = RenameDuplicateFile(&destination, &item);
     if (!units) {
         return "(none)";
@@ -61,8 +56,8 @@ TEST(RenameDuplicateFile, FreeNameNeedsNoNewName) {
     TempDir dir;
     WriteFile(dir / "src/report.txt", "x");
     mkdir((dir / "dest").c_str(), 0755);
-    const FSRef destination = RefOf(dir / "dest");
-    const FSRef item = RefOf(dir / "src/report.txt");
+    const FSRef destination = EntryRef(dir / "dest");
+    const FSRef item = EntryRef(dir / "src/report.txt");
     EXPECT_FALSE(RenameDuplicateFile(&destination, &item));
 }
 
@@ -161,11 +156,11 @@ TEST(MoveObjectPath, NameTooLongForTheUuidFailsWithoutLosingAnything) {
 TEST(FSCreateDirectory, FindsAnyExistingItemOrMakesAFolder) {
     TempDir dir;
     WriteFile(dir / "Folder/pdf", "a file");
-    const FSRef parent = RefOf(dir / "Folder");
+    const FSRef parent = EntryRef(dir / "Folder");
     FSRef found{};
     EXPECT_EQ(FSCreateDirectory(&parent, "pdf", &found), noErr);
     EXPECT_EQ(ReadFile(dir / "Folder/pdf"), "a file") << "an existing file is returned, not replaced";
-    const FSRef existing = RefOf(dir / "Folder/pdf");
+    const FSRef existing = EntryRef(dir / "Folder/pdf");
     EXPECT_EQ(FSCompareFSRefs(&found, &existing), noErr);
 
     FSRef made{};
@@ -173,14 +168,14 @@ TEST(FSCreateDirectory, FindsAnyExistingItemOrMakesAFolder) {
     struct stat info {};
     ASSERT_EQ(stat((dir / "Folder/image:jpeg").c_str(), &info), 0) << "'/' in a key is ':' on disk";
     EXPECT_TRUE(S_ISDIR(info.st_mode));
-    const FSRef onDisk = RefOf(dir / "Folder/image:jpeg");
+    const FSRef onDisk = EntryRef(dir / "Folder/image:jpeg");
     EXPECT_EQ(FSCompareFSRefs(&made, &onDisk), noErr);
 }
 
 TEST(FSCreateDirectory, FailedLookupLeavesNoUsableReference) {
     TempDir dir;
     mkdir((dir / "Folder").c_str(), 0755);
-    const FSRef parent = RefOf(dir / "Folder");
+    const FSRef parent = EntryRef(dir / "Folder");
     FSRef result{};
     // A catalog name holding ':' has no POSIX name: the lookup fails with something other than "not found".
     EXPECT_TRUE(FSObjectExists(&parent, "a:b", &result));

@@ -16,23 +16,20 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-constexpr std::time_t kMarch5th2007Noon = 1173096000;      // 2007-03-05 12:00 UTC
-constexpr std::time_t kJanuary10th2006Noon = 1136894400;   // 2006-01-10 12:00 UTC
-constexpr std::time_t kDecember31st2007Late = 1199143800;  // 2007-12-31 23:30 UTC
+constexpr std::time_t kMarch5th2007Noon = 1173096000;     // 2007-03-05 12:00 UTC
+constexpr std::time_t kJanuary10th2006Noon = 1136894400;  // 2006-01-10 12:00 UTC
 
-void SetModificationDate(const std::string& path, std::time_t date, int flags = 0) {
-    const timespec times[2] = {{date, 0}, {date, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, flags), 0) << path;
-}
-
-// A folder to tidy; dates in UTC with the C locale's month names unless a test says otherwise.
+// A folder to tidy; dates in UTC with the C locale's month names.
 class DateGroupingTest : public testing::Test {
 protected:
-    DateGroupingTest() { environment_.set("TZ", "UTC"); }
-    ~DateGroupingTest() override { gUserDefaultsDictionary.reset(); }
+    DateGroupingTest() {
+        environment_.set("TZ", "UTC");
+        gUserDefaultsDictionary.reset();
+    }
     void MakeFile(const std::string& name, std::time_t date) {
         WriteFile(In(name), name);
-        SetModificationDate(In(name), date);
+        const timespec times[2] = {{date, 0}, {date, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, In(name).c_str(), times, 0), 0) << name;
     }
     void Run(std::string_view key, signed char ignoreDays) {
         FSRef folder{};
@@ -53,7 +50,6 @@ TEST_F(DateGroupingTest, YearPassCopiesThenSubfolderPassMovesIntoDays) {
     MakeFile("b.txt", kMarch5th2007Noon + 15 * 86400);
     MakeFile("c.txt", kJanuary10th2006Noon);
     std::filesystem::create_symlink(In("c.txt"), In("link.txt"));
-    SetModificationDate(In("link.txt"), kMarch5th2007Noon, AT_SYMLINK_NOFOLLOW);
     std::filesystem::create_symlink(temp_ / "nowhere", In("dangling.txt"));
     Run(NSFileModificationDate, 0);
     const Names expected = {"2006", "2007", "a.txt", "b.txt", "c.txt", "dangling.txt", "link.txt"};
@@ -76,33 +72,14 @@ TEST_F(DateGroupingTest, ExistingSubfoldersAreRegroupedWithoutAYearLevel) {
     EXPECT_EQ(ListNames(In(".Private")), Names{"s.jpg"}) << "invisible folders are left alone";
 }
 
-TEST_F(DateGroupingTest, KeysFollowTheTimeZoneAndTheUsersLocale) {
-    environment_.set("TZ", "Asia/Tokyo");
-    tzset();
-    environment_.set("LC_ALL", "de_DE.UTF-8");
-    TakeUserDefaultsSnapshot();
-    std::tm probe{};
-    if (localtime_r(&kDecember31st2007Late, &probe)->tm_gmtoff != 9 * 3600 ||
-        gUserDefaultsDictionary->localeName() != "de_DE.UTF-8") {
-        GTEST_SKIP() << "needs time zone data for Asia/Tokyo and de_DE.UTF-8 (scripts/setup generates it)";
-    }
-    MakeFile("a.txt", kMarch5th2007Noon);
-    MakeFile("late.txt", kDecember31st2007Late);
-    Run(NSFileModificationDate, 1);
-    EXPECT_EQ(ListNames(folder_), (Names{"2007", "2008", "a.txt", "late.txt"})) << "New Year came earlier in Tokyo";
-    EXPECT_EQ(ListNames(In("2007")), Names{"Mär 2007"});
-    EXPECT_EQ(ListNames(In("2008")), Names{"Jan 2008"});
-}
-
 TEST_F(DateGroupingTest, CreationDatesComeFromBirthTimes) {
     MakeFile("a.txt", kMarch5th2007Noon);
     FileAttributes attributes;
     ASSERT_EQ(FileAttributesAtPath(In("a.txt"), &attributes), noErr);
-    Run(NSFileCreationDate, 1);
     if (!attributes.creationDate) {
-        EXPECT_EQ(ListNames(folder_), Names{"a.txt"}) << "without birth times nothing is grouped";
         GTEST_SKIP() << "this file system keeps no birth times";
     }
+    Run(NSFileCreationDate, 1);
     const std::string year = FormatLocalDate(*attributes.creationDate, "%Y", nullptr).value_or("?");
     EXPECT_EQ(ListNames(folder_), (Names{year, "a.txt"})) << "the birth year, not 2007";
 }

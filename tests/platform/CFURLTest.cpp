@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/platform/FilesTestSupport.h"
+#include "support/FilesTestSupport.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "platform/AutoreleasePool.h"
 #include "platform/FSRefTable.h"
-#include "tests/platform/FilesTestSupport.h"
+#include "support/FilesTestSupport.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/UnicodeText.h"
-#include "tests/platform/FilesTestSupport.h"
+#include "support/FilesTestSupport.h"
 
 namespace fs = std::filesystem;
 

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/ObjectCopy.h"
-#include "tests/platform/FilesTestSupport.h"
+#include "support/FilesTestSupport.h"
 
 namespace fs = std::filesystem;
 

@@ -11,11 +11,7 @@ public:
     ScopedEnvironment() = default;
     ~ScopedEnvironment() {
         for (const auto& [name, value] : saved_) {
-            if (value) {
-                setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                unsetenv(name.c_str());
-            }
+            Put(name, value.value_or(""));
         }
     }
     ScopedEnvironment(const ScopedEnvironment&) = delete;
@@ -23,17 +19,15 @@ public:
 
     /// Sets name to value; an empty value unsets it.
     void set(const std::string& name, const std::string& value) {
-        if (!saved_.count(name)) {
-            const char* old = std::getenv(name.c_str());
+        if (const char* old = std::getenv(name.c_str()); !saved_.count(name)) {
             saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
         }
-        if (value.empty()) {
-            unsetenv(name.c_str());
-        } else {
-            setenv(name.c_str(), value.c_str(), 1);
-        }
+        Put(name, value);
     }
 
 private:
+    static void Put(const std::string& name, const std::string& value) {
+        value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
+    }
     std::map<std::string, std::optional<std::string>> saved_;
 };
