@@ -105,6 +105,12 @@ OSErr CopyFileData(int from, int to) {
     }
 }
 
+namespace {
+
+// Copies every extended attribute of from onto to. A destination without user attributes
+// (ENOTSUP) drops them silently, and attributes of the other namespaces (ACLs, security labels)
+// are copied only where the destination takes them; any other failure of a user attribute
+// fails the copy.
 OSErr CopyExtendedAttributes(int from, int to) {
     std::string names;
     if (!ReadGrowing([from](char* buffer, std::size_t size) { return flistxattr(from, buffer, size); }, names)) {
@@ -131,6 +137,8 @@ OSErr CopyExtendedAttributes(int from, int to) {
     return noErr;
 }
 
+// Gives to the permission bits and the access and modification times of status; the times last,
+// so that nothing done to the copy afterwards moves them.
 OSErr CopyModeAndTimes(int to, const struct stat& status) {
     if (fchmod(to, status.st_mode & 07777) != 0) {
         return OSErrFromErrno(errno);
@@ -141,6 +149,8 @@ OSErr CopyModeAndTimes(int to, const struct stat& status) {
     }
     return noErr;
 }
+
+}  // namespace
 
 OSErr CopyMetadata(int from, int to, const struct stat& status) {
     if (const OSErr error = CopyExtendedAttributes(from, to); error != noErr) {

@@ -11,15 +11,5 @@
 /// read and written. On failure to holds part of the data.
 OSErr CopyFileData(int from, int to);
 
-/// Copies every extended attribute of from onto to. A destination without user attributes
-/// (ENOTSUP) drops them silently, and attributes of the other namespaces (ACLs, security labels)
-/// are copied only where the destination takes them; any other failure of a user attribute
-/// fails the copy.
-OSErr CopyExtendedAttributes(int from, int to);
-
-/// Gives to the permission bits and the access and modification times of status; the times last,
-/// so that nothing done to the copy afterwards moves them.
-OSErr CopyModeAndTimes(int to, const struct stat& status);
-
 /// Extended attributes, permissions and times of status from from onto to, in that order.
 OSErr CopyMetadata(int from, int to, const struct stat& status);

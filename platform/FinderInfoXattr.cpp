@@ -4,6 +4,7 @@
 #include <sys/xattr.h>
 
 #include <array>
+#include <span>
 
 namespace {
 
@@ -30,8 +31,7 @@ private:
     std::size_t at_ = 0;
 };
 
-}  // namespace
-
+// The two halves in host order from the attribute's bytes; all zero unless there are exactly 32.
 void DecodeFinderInfo(std::span<const std::uint8_t> bytes, FinderInfo& finderInfo, ExtendedFinderInfo& extended) {
     finderInfo = FinderInfo{};
     extended = ExtendedFinderInfo{};
@@ -52,6 +52,8 @@ void DecodeFinderInfo(std::span<const std::uint8_t> bytes, FinderInfo& finderInf
     extended.reserved2 = reader.S16();
     extended.putAwayFolderID = reader.S32();
 }
+
+}  // namespace
 
 void ReadFinderInfo(const char* path, FinderInfo& finderInfo, ExtendedFinderInfo& extended) {
     std::array<std::uint8_t, kFinderInfoSize> bytes{};

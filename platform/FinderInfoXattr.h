@@ -3,15 +3,11 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 
 #include "platform/Files.h"
 
 /// The name of the extended attribute that holds the 32 bytes.
 constexpr const char* kFinderInfoXattrName = "user.com.apple.FinderInfo";
-
-/// The two halves in host order from the attribute's bytes; all zero unless there are exactly 32.
-void DecodeFinderInfo(std::span<const std::uint8_t> bytes, FinderInfo& finderInfo, ExtendedFinderInfo& extended);
 
 /// The item's Finder information, read from the item itself (a link's own attribute, never its
 /// target's); all zero when the attribute is absent, unreadable or malformed.
