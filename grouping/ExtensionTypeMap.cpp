@@ -81,7 +81,6 @@ bool StoreEntry(const ICMapEntry& entry) {
 
 }  // namespace
 
-
 std::optional<std::string> TypeTextOfCode(OSType code) {
     std::string text;
     for (int shift = 24; shift >= 0; shift -= 8) {
