@@ -30,6 +30,11 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
+std::string CouldNotBeMoved(const std::string& file, const std::string& folder) {
+    return "The file \"" + file + "\" could not be moved to \"" + folder +
+           "\". A file by the same name may exists there already.";
+}
+
 }  // namespace
 
 TEST_F(RunCommand, GroupsVisibleFilesByExtensionAndLogsEachStep) {
@@ -144,9 +149,7 @@ TEST_F(RunCommand, KeyFolderNameTakenByAFileFailsEachCopyAndGoesOn) {
     EXPECT_EQ(ReadFile(dir / "Folder/txt/c.txt"), "c");
     const std::vector<std::string> lines = result.logLines();
     for (const char* file : {"a.jpg", "b.jpg"}) {
-        EXPECT_TRUE(Contains(lines, "The file \"" + dir / (std::string("Folder/") + file) + "\" could not be moved to \"" +
-                                        dir / "Folder/jpg" + "\". A file by the same name may exists there already."))
-            << result.err;
+        EXPECT_TRUE(Contains(lines, CouldNotBeMoved(dir / (std::string("Folder/") + file), dir / "Folder/jpg"))) << result.err;
     }
 }
 
@@ -160,8 +163,7 @@ TEST_F(RunCommand, SpecialFilesAreNeverOpenedAndTheRunGoesOn) {
     ASSERT_EQ(lstat((dir / "Folder/txt/link.txt").c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode)) << "a link is copied as a link";
     EXPECT_NE(lstat((dir / "Folder/txt/pipe.txt").c_str(), &info), 0);
-    EXPECT_TRUE(Contains(result.logLines(), "The file \"" + dir / "Folder/pipe.txt" + "\" could not be moved to \"" +
-                                                dir / "Folder/txt" + "\". A file by the same name may exists there already."));
+    EXPECT_TRUE(Contains(result.logLines(), CouldNotBeMoved(dir / "Folder/pipe.txt", dir / "Folder/txt")));
 }
 
 TEST_F(RunCommand, AFolderTheUserMayNotWriteLosesNothing) {
