@@ -6,6 +6,7 @@
 #include "grouping/ExtensionTypeMap.h"
 #include "grouping/MimeTypeForURL.h"
 #include "platform/AutoreleasePool.h"
+#include "platform/FileDescriptors.h"
 #include "platform/Log.h"
 #include "platform/UnicodeText.h"
 #include "platform/UserDefaults.h"
@@ -14,6 +15,7 @@ void AppController::applicationWillFinishLaunching(const ServicesRegistration& r
     if (registerServices) {
         registerServices();
     }
+    RaiseDescriptorLimit();
     InitializeExtensionTypeMap();
     InitializeMimeTypeDatabase();
     TakeUserDefaultsSnapshot();

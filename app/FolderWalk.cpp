@@ -35,6 +35,9 @@ void fold_folder(const FSRef* folder) {
             if (!FSIsFSRefValid(&item) || IsInvisible(&item) || !ItemIsPlainFolder(&item)) {
                 continue;
             }
+            // What a subfolder's run opens is let go when it ends, so a walk holds the folders it
+            // is inside of, not every folder it has passed.
+            const AutoreleasePool subfolderPool;
             fold_folder(&item);
         }
     }

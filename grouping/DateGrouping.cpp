@@ -8,6 +8,7 @@
 #include "fileops/ItemTests.h"
 #include "grouping/DateKeys.h"
 #include "grouping/KeyFolders.h"
+#include "platform/AutoreleasePool.h"
 
 void aggregate_files_by_date(const FSRef* folder, const FSRef* destination, std::string_view dateAttributeKey,
                              signed char ignoreDays, signed char copy) {
@@ -22,7 +23,9 @@ void aggregate_files_by_date(const FSRef* folder, const FSRef* destination, std:
         if (!FSIsFSRefValid(&subfolder) || IsInvisible(&subfolder) || !ItemIsPlainFolder(&subfolder)) {
             continue;
         }
-        // Files already inside a subfolder are moved on, never copied again.
+        // Files already inside a subfolder are moved on, never copied again; what the pass opens
+        // there is let go when it ends.
+        const AutoreleasePool subfolderPool;
         _aggregate_files_by_date(&subfolder, &subfolder, dateAttributeKey, 0, ignoreDays, 0);
     }
 }

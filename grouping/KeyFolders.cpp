@@ -57,7 +57,12 @@ void PlaceFileUnderKey(DestinationDictionary& destinations, const FSRef* parent,
 
 std::optional<std::string> PathOfRef(const FSRef* item, std::size_t bufferSize) {
     std::vector<char> buffer(bufferSize);
-    if (FSRefMakePath(item, buffer.data(), static_cast<std::uint32_t>(bufferSize)) != noErr) {
+    OSErr made = FSRefMakePath(item, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+    while (made == errFSNameTooLong) {
+        buffer.resize(buffer.size() * 2);
+        made = FSRefMakePath(item, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+    }
+    if (made != noErr) {
         return std::nullopt;
     }
     std::string path(buffer.data());

@@ -1,16 +1,19 @@
 #include "platform/CFURL.h"
 
-#include <sys/stat.h>
-
 #include "platform/FSRefResolve.h"
+#include "platform/FSRefTable.h"
 #include "platform/UnicodeText.h"
 
 std::optional<CFURL> CFURLCreateFromFSRef(const FSRef* ref) {
     ResolvedRef resolved;
-    if (ResolveFSRef(ref, resolved) != noErr || !UTF16FromUTF8(resolved.path)) {
+    if (ResolveFSRef(ref, resolved) != noErr) {
         return std::nullopt;
     }
-    return CFURL{std::move(resolved.path), S_ISDIR(resolved.status.st_mode)};
+    std::string path = FSRefTablePath(ref->pathSlot);
+    if (!UTF16FromUTF8(path)) {
+        return std::nullopt;
+    }
+    return CFURL{std::move(path), S_ISDIR(resolved.status.st_mode)};
 }
 
 std::optional<std::string> CFURLCopyPathExtension(const CFURL& url) {

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 
 #include "platform/Errors.h"
-#include "platform/FSRefResolve.h"
 #include "platform/FSRefTable.h"
 #include "platform/FinderInfoXattr.h"
 #include "platform/UnicodeText.h"
@@ -17,43 +17,60 @@ namespace {
 // The node IDs below 16 are the original platform's reserved ones; an inode never lands there.
 constexpr std::uint32_t kFirstOrdinaryNodeID = 16;
 
-bool IsVolumeRoot(const std::string& path, const struct stat& status) {
-    if (!S_ISDIR(status.st_mode)) {
-        return false;
-    }
+bool IsVolumeRoot(const ResolvedRef& folder) {
     // The kernel knows mount roots that share the device of their parent (bind mounts).
     struct statx extended {};
-    if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_INO, &extended) == 0 &&
-        (extended.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
-        (extended.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0) {
-        return true;
+    if (statx(folder.at, folder.name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_INO, &extended) == 0 &&
+        (extended.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0) {
+        return (extended.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
     }
+    // An entry's parent is the folder it was found in; a root's is its "..", which is "/" itself.
     struct stat parent {};
-    if (lstat(ChildPath(path, "..").c_str(), &parent) != 0) {
+    const int found = folder.name == "." ? fstatat(folder.at, "..", &parent, 0) : fstat(folder.at, &parent);
+    if (found != 0) {
         return false;
     }
-    return parent.st_dev != status.st_dev || parent.st_ino == status.st_ino;
+    return parent.st_dev != folder.status.st_dev || parent.st_ino == folder.status.st_ino;
 }
 
-std::uint32_t NodeIDFromInode(ino_t inode) {
+std::uint32_t NodeIDFromInode(std::uint64_t inode) {
     const auto folded = static_cast<std::uint32_t>(inode ^ (inode >> 32));
     return folded < kFirstOrdinaryNodeID ? folded | 0x80000000U : folded;
 }
 
+// The parent folder's reference: the folder the entry was found in, or for a root the folder that
+// holds it, found as any path outside the table is.
+OSErr ParentOf(const FSRef& ref, FSRef& parent) {
+    const std::uint32_t parentSlot = FSRefTableParent(ref.pathSlot);
+    if (parentSlot != kNoSlot) {
+        int fd = -1;
+        struct stat status {};
+        if (const OSErr error = FSRefTableFolderAsSeen(parentSlot, fd, &status); error != noErr) {
+            return error;
+        }
+        parent = MakeFSRef(parentSlot, status);
+        return noErr;
+    }
+    const std::string path = FSRefTablePath(ref.pathSlot);
+    const std::size_t slash = path.rfind('/');
+    const std::string above = slash == 0 ? "/" : path.substr(0, slash);
+    return FSPathMakeRef(above.c_str(), &parent, nullptr);
+}
+
 }  // namespace
 
-FSCatalogInfo CatalogInfoFor(const std::string& path, const struct stat& status, FSCatalogInfoBitmap whichInfo) {
+FSCatalogInfo CatalogInfoFor(const ResolvedRef& item, FSCatalogInfoBitmap whichInfo) {
     FSCatalogInfo info{};
-    if ((whichInfo & kFSCatInfoNodeFlags) != 0 && S_ISDIR(status.st_mode)) {
+    if ((whichInfo & kFSCatInfoNodeFlags) != 0 && S_ISDIR(item.status.st_mode)) {
         info.nodeFlags = kFSNodeIsDirectoryMask;
     }
     if ((whichInfo & kFSCatInfoNodeID) != 0) {
-        info.nodeID = IsVolumeRoot(path, status) ? fsRtDirID : NodeIDFromInode(status.st_ino);
+        info.nodeID = S_ISDIR(item.status.st_mode) && IsVolumeRoot(item) ? fsRtDirID : NodeIDFromInode(item.status.st_ino);
     }
     if ((whichInfo & (kFSCatInfoFinderInfo | kFSCatInfoFinderXInfo)) != 0) {
         FinderInfo finderInfo;
         ExtendedFinderInfo extended;
-        ReadFinderInfo(path.c_str(), finderInfo, extended);
+        ReadFinderInfo(item.at, item.name.c_str(), finderInfo, extended);
         if ((whichInfo & kFSCatInfoFinderInfo) != 0) {
             info.finderInfo = finderInfo;
         }
@@ -76,7 +93,7 @@ OSErr CatalogNameOf(std::uint32_t slot, HFSUniStr255& name) {
 
 OSErr FSGetCatalogInfo(const FSRef* ref, FSCatalogInfoBitmap whichInfo, FSCatalogInfo* catalogInfo,
                        HFSUniStr255* outName, FSRef* parentRef) {
-    if (whichInfo != kFSCatInfoNone && catalogInfo == nullptr) {
+    if (ref == nullptr || (whichInfo != kFSCatInfoNone && catalogInfo == nullptr)) {
         return paramErr;
     }
     ResolvedRef resolved;
@@ -91,15 +108,12 @@ OSErr FSGetCatalogInfo(const FSRef* ref, FSCatalogInfoBitmap whichInfo, FSCatalo
     }
     FSRef parent{};
     if (parentRef != nullptr) {
-        const std::uint32_t parentSlot = FSRefTableParent(resolved.slot);
-        struct stat parentStatus {};
-        if (lstat(FSRefTablePath(parentSlot).c_str(), &parentStatus) != 0) {
-            return OSErrFromErrno(errno);
+        if (const OSErr status = ParentOf(*ref, parent); status != noErr) {
+            return status;
         }
-        parent = MakeFSRef(parentSlot, parentStatus);
     }
     if (catalogInfo != nullptr) {
-        *catalogInfo = CatalogInfoFor(resolved.path, resolved.status, whichInfo);
+        *catalogInfo = CatalogInfoFor(resolved, whichInfo);
     }
     if (outName != nullptr) {
         *outName = name;

@@ -2,15 +2,13 @@
 // For the File Manager sources only.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstdint>
-#include <string>
 
+#include "platform/FSRefResolve.h"
 #include "platform/Files.h"
 
-/// The fields asked for in whichInfo of the object at path, whose lstat is status; the others zero.
-FSCatalogInfo CatalogInfoFor(const std::string& path, const struct stat& status, FSCatalogInfoBitmap whichInfo);
+/// The fields asked for in whichInfo of the resolved object; the others zero.
+FSCatalogInfo CatalogInfoFor(const ResolvedRef& item, FSCatalogInfoBitmap whichInfo);
 
 /// The catalog name of the entry recorded at slot (empty for the root folder "/"). bdNamErr when
 /// its POSIX name is not valid UTF-8 or longer than 255 units; name is then untouched.

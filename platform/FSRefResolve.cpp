@@ -1,5 +1,7 @@
 #include "platform/FSRefResolve.h"
 
+#include <fcntl.h>
+
 #include <cerrno>
 
 #include "platform/Errors.h"
@@ -13,13 +15,37 @@ OSErr ResolveFSRef(const FSRef* ref, ResolvedRef& resolved) {
         return fnfErr;
     }
     resolved.slot = ref->pathSlot;
-    resolved.path = FSRefTablePath(ref->pathSlot);
-    // Another object at the recorded path is a replacement, never the object the reference names.
-    if (lstat(resolved.path.c_str(), &resolved.status) != 0 || resolved.status.st_dev != ref->device ||
-        resolved.status.st_ino != ref->inode) {
+    if (FSRefTableIsRoot(ref->pathSlot)) {
+        resolved.name = ".";
+        return FSRefTableFolder(ref->pathSlot, ref->device, ref->inode, resolved.at) == noErr &&
+                       fstat(resolved.at, &resolved.status) == 0
+                   ? noErr
+                   : fnfErr;
+    }
+    const std::uint32_t parent = FSRefTableParent(ref->pathSlot);
+    if (FSRefTableFolderAsSeen(parent, resolved.at) != noErr) {
+        return fnfErr;
+    }
+    resolved.name = FSRefTableName(ref->pathSlot);
+    // Another object under the recorded name is a replacement, never the object the reference names.
+    if (fstatat(resolved.at, resolved.name.c_str(), &resolved.status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        resolved.status.st_dev != ref->device || resolved.status.st_ino != ref->inode) {
         return fnfErr;
     }
     return noErr;
+}
+
+OSErr FolderOfRef(const FSRef* ref, int& fd) {
+    if (ref == nullptr) {
+        return paramErr;
+    }
+    if (!FSRefTableLive(ref->pathSlot, ref->generation)) {
+        return fnfErr;
+    }
+    if (!RefIsDirectory(*ref)) {
+        return errFSNotAFolder;
+    }
+    return FSRefTableFolder(ref->pathSlot, ref->device, ref->inode, fd);
 }
 
 FSRef MakeFSRef(std::uint32_t slot, const struct stat& status) {
@@ -28,26 +54,19 @@ FSRef MakeFSRef(std::uint32_t slot, const struct stat& status) {
     ref.inode = status.st_ino;
     ref.pathSlot = slot;
     ref.generation = FSRefTableGeneration(slot);
+    ref.fileType = status.st_mode & S_IFMT;
     return ref;
 }
 
-OSErr MakeChildFSRef(const ResolvedRef& folder, std::string_view name, FSRef* ref, struct stat& status) {
-    if (lstat(ChildPath(folder.path, name).c_str(), &status) != 0) {
+OSErr MakeChildFSRef(std::uint32_t slot, int folder, std::string_view name, FSRef* ref, struct stat& status) {
+    const std::string entry(name);
+    if (fstatat(folder, entry.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         return OSErrFromErrno(errno);
     }
-    const std::uint32_t slot = FSRefTableChild(folder.slot, name);
-    if (slot == kNoSlot) {
+    const std::uint32_t child = FSRefTableChild(slot, name);
+    if (child == kNoSlot) {
         return memFullErr;
     }
-    *ref = MakeFSRef(slot, status);
+    *ref = MakeFSRef(child, status);
     return noErr;
-}
-
-std::string ChildPath(const std::string& folderPath, std::string_view name) {
-    std::string path = folderPath;
-    if (path.back() != '/') {
-        path.push_back('/');
-    }
-    path.append(name);
-    return path;
 }

@@ -1,5 +1,5 @@
-// Between FSRef values and the objects they name: checking a reference against the disk, and making
-// references for objects found at a path. For the File Manager sources only.
+// Between FSRef values and the objects they name: checking a reference against its folder, and
+// making references for objects found there. For the File Manager sources only.
 #pragma once
 
 #include <sys/stat.h>
@@ -10,23 +10,30 @@
 
 #include "platform/Files.h"
 
-/// An object that a valid reference names, as it is now.
+/// An object that a valid reference names, as it is now: the entry `name` of the open folder `at`.
+/// A root is its own folder's entry ".".
 struct ResolvedRef {
-    std::string path;
+    int at;
+    std::string name;
     struct stat status;
     std::uint32_t slot;
 };
 
 /// noErr and the object while ref is valid; paramErr for a null pointer, fnfErr for a reference that
-/// is null, released, or whose path no longer leads to its object.
+/// is null, released, or whose entry no longer holds its object.
 OSErr ResolveFSRef(const FSRef* ref, ResolvedRef& resolved);
+
+/// The held descriptor of the folder that a reference names, without looking at its name again:
+/// the folder object itself, wherever it is now. paramErr for a null pointer, fnfErr for a released
+/// reference or a folder that is gone, errFSNotAFolder for anything but a folder.
+OSErr FolderOfRef(const FSRef* ref, int& fd);
 
 /// The reference for the object with this status recorded at slot.
 FSRef MakeFSRef(std::uint32_t slot, const struct stat& status);
 
-/// The reference of the entry `name` inside the resolved folder, the entry itself (a link stays the
-/// link); status receives its lstat. Fails with the lstat's status, or memFullErr.
-OSErr MakeChildFSRef(const ResolvedRef& folder, std::string_view name, FSRef* ref, struct stat& status);
+/// The reference of the entry `name` inside the folder at slot, open at folder; the entry itself (a
+/// link stays the link). status receives its status. Fails with the fstatat's status, or memFullErr.
+OSErr MakeChildFSRef(std::uint32_t slot, int folder, std::string_view name, FSRef* ref, struct stat& status);
 
-/// folder's path joined with an entry name.
-std::string ChildPath(const std::string& folderPath, std::string_view name);
+/// Whether the object of the reference was a directory when the reference was made.
+inline bool RefIsDirectory(const FSRef& ref) { return S_ISDIR(ref.fileType); }

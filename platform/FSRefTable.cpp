@@ -1,17 +1,22 @@
 #include "platform/FSRefTable.h"
 
+#include <fcntl.h>
+
+#include <cerrno>
 #include <climits>
 #include <functional>
 #include <new>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "platform/AutoreleasePool.h"
+#include "platform/Errors.h"
 
 namespace {
 
 // 16 bytes a slot plus the name bytes: a folder of 100,000 items costs a few megabytes, because a
-// slot keeps its folder's slot instead of a whole path.
+// slot keeps its folder's slot instead of a whole path. A root keeps its whole path as its name.
 struct Entry {
     std::uint32_t parent;
     std::uint32_t generation;
@@ -28,6 +33,20 @@ struct OpenPool {
     std::uint32_t sizeAtOpen;
     std::uint32_t enclosingGeneration;
 };
+
+// An open folder of the table. The identity outlives the descriptor, so that a folder reopened
+// after its pool closed is known to be the same one.
+struct Folder {
+    UniqueFd fd;
+    dev_t device;
+    ino_t inode;
+    std::uint32_t openedIn;
+};
+
+bool IsEntryName(std::string_view name) {
+    return !name.empty() && name.size() <= NAME_MAX && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
 
 class Table {
 public:
@@ -57,12 +76,19 @@ public:
         return slot;
     }
 
+    // A root of a path whose indexed root is another object: the new one takes the path over.
+    void Reindex(std::uint32_t old, std::uint32_t slot) {
+        index_.erase(old);
+        index_.insert(slot);
+    }
+
     bool Has(std::uint32_t slot) const { return slot != kNoSlot && slot < entries_.size(); }
     const Entry& At(std::uint32_t slot) const { return entries_[slot]; }
     std::string_view NameOf(const Entry& entry) const {
         return std::string_view(names_).substr(entry.nameOffset, entry.nameLength);
     }
     std::uint32_t Size() const { return static_cast<std::uint32_t>(entries_.size()); }
+    std::uint32_t Generation() const { return generation_; }
 
     void OpenPool() {
         pools_.push_back(::OpenPool{Size(), generation_});
@@ -72,6 +98,14 @@ public:
     void ClosePool() {
         const ::OpenPool pool = pools_.back();
         pools_.pop_back();
+        // Folders opened while the pool was open are closed with it, whoever's slot they belong to:
+        // a walk holds descriptors for the folders it is inside of, not for every folder it passed.
+        for (auto folder = folders.begin(); folder != folders.end();) {
+            if (folder->second.openedIn == generation_) {
+                folder->second.fd.Reset();
+            }
+            folder = folder->first >= pool.sizeAtOpen ? folders.erase(folder) : std::next(folder);
+        }
         // Unindex from the top down while the entries that the index hashes are still there.
         for (std::uint32_t slot = Size(); slot-- > pool.sizeAtOpen;) {
             index_.erase(slot);
@@ -80,6 +114,9 @@ public:
         entries_.resize(pool.sizeAtOpen);
         generation_ = pool.enclosingGeneration;
     }
+
+    std::unordered_map<std::uint32_t, Folder> folders;
+    std::size_t longestRoot = 0;
 
 private:
     struct Hash {
@@ -114,17 +151,109 @@ Table& TheTable() {
     return table;
 }
 
-bool IsEntryName(std::string_view name) {
-    return !name.empty() && name.size() <= NAME_MAX && name != "." && name != ".." &&
-           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+bool SameObject(const Folder& folder, dev_t device, ino_t inode) {
+    return folder.device == device && folder.inode == inode;
+}
+
+// Opens the folder entry of slot inside its parent's held folder, never through a link.
+OSErr OpenFolder(std::uint32_t slot, UniqueFd& fd, struct stat& status) {
+    Table& table = TheTable();
+    int parent = -1;
+    if (const OSErr error = FSRefTableFolderAsSeen(table.At(slot).parent, parent); error != noErr) {
+        return error;
+    }
+    const std::string name(table.NameOf(table.At(slot)));
+    fd = UniqueFd(openat(parent, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid()) {
+        return errno == ELOOP || errno == ENOTDIR ? errFSNotAFolder : OSErrFromErrno(errno);
+    }
+    return fstat(fd.get(), &status) == 0 ? noErr : OSErrFromErrno(errno);
+}
+
+// The held descriptor of slot when it is the object expected (any object when expected is null),
+// else the folder opened afresh, which must be that object.
+OSErr HeldFolder(std::uint32_t slot, const Folder* expected, int& fd, struct stat* status) {
+    Table& table = TheTable();
+    if (!table.Has(slot)) {
+        return fnfErr;
+    }
+    const auto held = table.folders.find(slot);
+    if (held != table.folders.end()) {
+        expected = expected != nullptr ? expected : &held->second;
+        if (held->second.fd.valid() && SameObject(held->second, expected->device, expected->inode)) {
+            fd = held->second.fd.get();
+            if (status != nullptr) {
+                *status = {};
+                status->st_dev = held->second.device;
+                status->st_ino = held->second.inode;
+                status->st_mode = S_IFDIR;
+            }
+            return noErr;
+        }
+    }
+    // A root cannot be opened again by name without walking its path once more.
+    if (table.At(slot).parent == kNoSlot) {
+        return fnfErr;
+    }
+    UniqueFd opened;
+    struct stat seen {};
+    if (const OSErr error = OpenFolder(slot, opened, seen); error != noErr) {
+        return error;
+    }
+    if (expected != nullptr && (seen.st_dev != expected->device || seen.st_ino != expected->inode)) {
+        return fnfErr;
+    }
+    if (status != nullptr) {
+        *status = seen;
+    }
+    fd = opened.get();
+    table.folders.insert_or_assign(slot, Folder{std::move(opened), seen.st_dev, seen.st_ino, table.Generation()});
+    return noErr;
 }
 
 }  // namespace
 
-std::uint32_t FSRefTableRoot() {
+std::uint32_t FSRefTableRoot(std::string_view absolutePath, UniqueFd folder, const struct stat& status) {
     Table& table = TheTable();
-    const std::uint32_t found = table.Find(kNoSlot, {});
-    return found != kNoSlot ? found : table.Add(kNoSlot, {});
+    const std::uint32_t existing = table.Find(kNoSlot, absolutePath);
+    if (existing != kNoSlot) {
+        const auto held = table.folders.find(existing);
+        if (held != table.folders.end() && SameObject(held->second, status.st_dev, status.st_ino)) {
+            return existing;
+        }
+    }
+    const std::uint32_t slot = table.Add(kNoSlot, absolutePath);
+    if (slot == kNoSlot) {
+        return kNoSlot;
+    }
+    if (existing != kNoSlot) {
+        table.Reindex(existing, slot);
+    }
+    table.folders.insert_or_assign(slot, Folder{std::move(folder), status.st_dev, status.st_ino, table.Generation()});
+    table.longestRoot = std::max(table.longestRoot, absolutePath.size());
+    return slot;
+}
+
+std::uint32_t FSRefTableRootOf(std::string_view path, std::string_view& rest) {
+    const Table& table = TheTable();
+    if (path.empty() || path.front() != '/') {
+        return kNoSlot;
+    }
+    // Deepest first: the longest leading part that a root has, at a '/' or at the end.
+    for (std::size_t length = std::min(path.size(), table.longestRoot); length > 0; --length) {
+        const bool boundary = length == path.size() || path[length] == '/' || length == 1;
+        if (!boundary) {
+            continue;
+        }
+        // A root made with no pool open lives for the process and is no folder a request named:
+        // paths below it are the file system's to resolve.
+        const std::uint32_t root = table.Find(kNoSlot, path.substr(0, length));
+        if (root != kNoSlot && table.At(root).generation != 0) {
+            rest = path.substr(length);
+            return root;
+        }
+    }
+    return kNoSlot;
 }
 
 std::uint32_t FSRefTableChild(std::uint32_t parentSlot, std::string_view name) {
@@ -136,24 +265,6 @@ std::uint32_t FSRefTableChild(std::uint32_t parentSlot, std::string_view name) {
     return found != kNoSlot ? found : table.Add(parentSlot, name);
 }
 
-std::uint32_t FSRefTableAbsolutePath(std::string_view path) {
-    if (path.empty() || path.front() != '/') {
-        return kNoSlot;
-    }
-    std::uint32_t slot = FSRefTableRoot();
-    while (slot != kNoSlot && !path.empty()) {
-        const std::size_t start = path.find_first_not_of('/');
-        if (start == std::string_view::npos) {
-            break;
-        }
-        path.remove_prefix(start);
-        const std::size_t end = path.find('/');
-        slot = FSRefTableChild(slot, path.substr(0, end));
-        path.remove_prefix(end == std::string_view::npos ? path.size() : end);
-    }
-    return slot;
-}
-
 bool FSRefTableLive(std::uint32_t slot, std::uint32_t generation) {
     const Table& table = TheTable();
     return table.Has(slot) && table.At(slot).generation == generation;
@@ -161,18 +272,20 @@ bool FSRefTableLive(std::uint32_t slot, std::uint32_t generation) {
 
 std::uint32_t FSRefTableGeneration(std::uint32_t slot) { return TheTable().At(slot).generation; }
 
+bool FSRefTableIsRoot(std::uint32_t slot) { return TheTable().At(slot).parent == kNoSlot; }
+
 std::string FSRefTablePath(std::uint32_t slot) {
     const Table& table = TheTable();
     std::vector<std::string_view> names;
-    for (std::uint32_t at = slot; table.At(at).parent != kNoSlot; at = table.At(at).parent) {
+    std::uint32_t at = slot;
+    for (; table.At(at).parent != kNoSlot; at = table.At(at).parent) {
         names.push_back(table.NameOf(table.At(at)));
     }
-    if (names.empty()) {
-        return "/";
-    }
-    std::string path;
+    std::string path(table.NameOf(table.At(at)));
     for (auto name = names.rbegin(); name != names.rend(); ++name) {
-        path.push_back('/');
+        if (path.empty() || path.back() != '/') {
+            path.push_back('/');
+        }
         path.append(*name);
     }
     return path;
@@ -180,15 +293,30 @@ std::string FSRefTablePath(std::uint32_t slot) {
 
 std::string_view FSRefTableName(std::uint32_t slot) {
     const Table& table = TheTable();
-    return table.NameOf(table.At(slot));
+    const std::string_view name = table.NameOf(table.At(slot));
+    return table.At(slot).parent != kNoSlot ? name : name.substr(name.rfind('/') + 1);
 }
 
-std::uint32_t FSRefTableParent(std::uint32_t slot) {
-    const std::uint32_t parent = TheTable().At(slot).parent;
-    return parent == kNoSlot ? slot : parent;
+std::uint32_t FSRefTableParent(std::uint32_t slot) { return TheTable().At(slot).parent; }
+
+OSErr FSRefTableFolder(std::uint32_t slot, dev_t device, ino_t inode, int& fd) {
+    const Folder expected{UniqueFd(), device, inode, 0};
+    return HeldFolder(slot, &expected, fd, nullptr);
+}
+
+OSErr FSRefTableFolderAsSeen(std::uint32_t slot, int& fd, struct stat* status) {
+    return HeldFolder(slot, nullptr, fd, status);
 }
 
 std::uint32_t FSRefTableSize() { return TheTable().Size(); }
+
+std::uint32_t FSRefTableOpenFolders() {
+    std::uint32_t open = 0;
+    for (const auto& folder : TheTable().folders) {
+        open += folder.second.fd.valid() ? 1 : 0;
+    }
+    return open;
+}
 
 AutoreleasePool::AutoreleasePool() { TheTable().OpenPool(); }
 

@@ -6,13 +6,25 @@
 #include <cerrno>
 
 #include "platform/Errors.h"
+#include "platform/FSRefResolve.h"
 
 OSErr FileAttributesAtPath(const std::string& path, FileAttributes* attributes) {
     if (attributes == nullptr) {
         return paramErr;
     }
+    // The entry is found as every item is, never through a link on the way; only a final link is
+    // followed, for the dates of what it points to.
+    FSRef ref{};
+    ResolvedRef entry;
+    if (const OSErr status = FSPathMakeRefWithOptions(path.c_str(), kFSPathMakeRefDoNotFollowLeafSymlink, &ref, nullptr);
+        status != noErr) {
+        return status;
+    }
+    if (const OSErr status = ResolveFSRef(&ref, entry); status != noErr) {
+        return status;
+    }
     struct statx info {};
-    if (statx(AT_FDCWD, path.c_str(), 0, STATX_MTIME | STATX_BTIME, &info) == 0) {
+    if (statx(entry.at, entry.name.c_str(), 0, STATX_MTIME | STATX_BTIME, &info) == 0) {
         FileAttributes dates;
         if ((info.stx_mask & STATX_MTIME) != 0) {
             dates.modificationDate = static_cast<std::time_t>(info.stx_mtime.tv_sec);
@@ -29,7 +41,7 @@ OSErr FileAttributesAtPath(const std::string& path, FileAttributes* attributes) 
     }
     // A kernel or sandbox without statx still has stat, which knows no birth time.
     struct stat plain {};
-    if (stat(path.c_str(), &plain) != 0) {
+    if (fstatat(entry.at, entry.name.c_str(), &plain, 0) != 0) {
         return OSErrFromErrno(errno);
     }
     *attributes = FileAttributes{plain.st_mtim.tv_sec, std::nullopt};

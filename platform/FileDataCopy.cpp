@@ -5,12 +5,14 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/Errors.h"
+#include "platform/FileSystemFeatures.h"
 
 namespace {
 
@@ -32,8 +34,9 @@ OSErr WriteAll(int to, const char* data, std::size_t size) {
     return noErr;
 }
 
-OSErr ReadWriteCopy(int from, int to) {
-    std::vector<char> buffer(kBufferSize);
+OSErr ReadWriteCopy(int from, int to, std::size_t size) {
+    // One byte more than the size: a read that fills it learns at once that the file grew.
+    std::vector<char> buffer(std::min(kBufferSize, size + 1));
     for (;;) {
         const ssize_t got = read(from, buffer.data(), buffer.size());
         if (got < 0) {
@@ -51,20 +54,25 @@ OSErr ReadWriteCopy(int from, int to) {
     }
 }
 
-// The answers of copy_file_range that only mean "not between these two files".
-bool KernelCopyUnsupported(int error) {
-    return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EBADF;
+// The answers that only mean "not on this file system" (EXDEV: not between these two).
+bool Unsupported(int error) {
+    return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == ENOTTY ||
+           error == EBADF;
 }
 
-// Reads an attribute list or value whose size may change between asking and reading.
+void RememberRefusal(int error, dev_t device, FileSystemFeature feature) {
+    if (error != EXDEV) {
+        FileSystemLacks(device, feature);
+    }
+}
+
+// Reads an attribute list or value whose size may change between asking and reading. Most fit a
+// small buffer, which spares asking for the size first.
 template <typename Read>
 bool ReadGrowing(Read read, std::string& value) {
+    constexpr std::size_t kFirstTry = 256;
+    value.resize(kFirstTry);
     for (;;) {
-        const ssize_t size = read(nullptr, 0);
-        if (size < 0) {
-            return false;
-        }
-        value.resize(static_cast<std::size_t>(size));
         const ssize_t got = read(value.data(), value.size());
         if (got >= 0) {
             value.resize(static_cast<std::size_t>(got));
@@ -73,6 +81,11 @@ bool ReadGrowing(Read read, std::string& value) {
         if (errno != ERANGE) {
             return false;
         }
+        const ssize_t size = read(nullptr, 0);
+        if (size < 0) {
+            return false;
+        }
+        value.resize(static_cast<std::size_t>(size));
     }
 }
 
@@ -80,38 +93,48 @@ bool IsUserAttribute(std::string_view name) { return name.starts_with("user."); 
 
 }  // namespace
 
-OSErr CopyFileData(int from, int to) {
-    if (ioctl(to, FICLONE, from) == 0) {
+OSErr CopyFileData(int from, const struct stat& status, int to, dev_t device) {
+    const auto size = static_cast<std::size_t>(std::max<off_t>(status.st_size, 0));
+    if (size == 0) {
         return noErr;
     }
-    // A failed clone has written nothing, whatever its reason: fall back to copying.
-    bool copiedAny = false;
-    for (;;) {
-        const ssize_t copied = copy_file_range(from, nullptr, to, nullptr, kCopyChunk, 0);
-        if (copied > 0) {
-            copiedAny = true;
-            continue;
-        }
-        if (copied == 0 && copiedAny) {
+    if (FileSystemHas(device, kCloning)) {
+        if (ioctl(to, FICLONE, from) == 0) {
             return noErr;
         }
-        // Some file systems answer 0 at once instead of refusing; read and write tells the truth.
-        if (copied == 0 || (!copiedAny && KernelCopyUnsupported(errno))) {
-            return ReadWriteCopy(from, to);
+        // A failed clone has written nothing, whatever its reason: fall back to copying.
+        RememberRefusal(errno, device, kCloning);
+    }
+    std::size_t copied = 0;
+    while (FileSystemHas(device, kKernelCopy) && copied < size) {
+        const ssize_t got = copy_file_range(from, nullptr, to, nullptr, std::min(kCopyChunk, size - copied), 0);
+        if (got > 0) {
+            copied += static_cast<std::size_t>(got);
+            continue;
         }
-        if (errno != EINTR) {
+        // Some file systems answer 0 at once instead of refusing; read and write tells the truth.
+        if (got == 0) {
+            break;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (copied != 0 || !Unsupported(errno)) {
             return OSErrFromErrno(errno);
         }
+        RememberRefusal(errno, device, kKernelCopy);
+        break;
     }
+    return copied == size ? noErr : ReadWriteCopy(from, to, size - copied);
 }
 
 namespace {
 
-// Copies every extended attribute of from onto to. A destination without user attributes
-// (ENOTSUP) drops them silently, and attributes of the other namespaces (ACLs, security labels)
-// are copied only where the destination takes them; any other failure of a user attribute
-// fails the copy.
-OSErr CopyExtendedAttributes(int from, int to) {
+// Copies every extended attribute of from onto to. Attributes of the other namespaces (ACLs,
+// security labels) are copied only where the destination takes them; a user attribute that the
+// destination cannot store (ENOTSUP) is dropped under KeepWhatFits, and any other failure of a user
+// attribute fails the copy.
+OSErr CopyExtendedAttributes(int from, int to, UserAttributes rule) {
     std::string names;
     if (!ReadGrowing([from](char* buffer, std::size_t size) { return flistxattr(from, buffer, size); }, names)) {
         return errno == ENOTSUP ? noErr : OSErrFromErrno(errno);
@@ -130,7 +153,8 @@ OSErr CopyExtendedAttributes(int from, int to) {
             }
             return OSErrFromErrno(errno);
         }
-        if (fsetxattr(to, name.c_str(), value.data(), value.size(), 0) != 0 && user && errno != ENOTSUP) {
+        if (fsetxattr(to, name.c_str(), value.data(), value.size(), 0) != 0 && user &&
+            (errno != ENOTSUP || rule == UserAttributes::KeepAll)) {
             return OSErrFromErrno(errno);
         }
     }
@@ -152,8 +176,8 @@ OSErr CopyModeAndTimes(int to, const struct stat& status) {
 
 }  // namespace
 
-OSErr CopyMetadata(int from, int to, const struct stat& status) {
-    if (const OSErr error = CopyExtendedAttributes(from, to); error != noErr) {
+OSErr CopyMetadata(int from, int to, const struct stat& status, UserAttributes rule) {
+    if (const OSErr error = CopyExtendedAttributes(from, to, rule); error != noErr) {
         return error;
     }
     return CopyModeAndTimes(to, status);

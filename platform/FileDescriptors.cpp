@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +12,14 @@ void UniqueFd::Reset() {
     if (fd_ >= 0) {
         close(fd_);
         fd_ = -1;
+    }
+}
+
+void RaiseDescriptorLimit() {
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
     }
 }
 

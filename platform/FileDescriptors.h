@@ -1,4 +1,4 @@
-// Open file descriptors as owned values, and the names in an open folder. For the File Manager
+// Open file descriptors as owned values, their limit, and the names in an open folder. For the File Manager
 // sources only.
 #pragma once
 
@@ -30,6 +30,10 @@ public:
 private:
     int fd_ = -1;
 };
+
+/// Raises the soft limit of open descriptors to the hard one: a walk holds one descriptor for each
+/// folder it is inside of, so the depth of a tree it can tidy is bounded by that limit.
+void RaiseDescriptorLimit();
 
 /// 0 and the names in the open folder ('.' and '..' left out), or an errno. Reads through its own
 /// descriptor, so folder keeps its offset.

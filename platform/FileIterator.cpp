@@ -15,8 +15,9 @@
 
 struct OpaqueFSIterator {
     DIR* stream;
-    ResolvedRef container;
+    std::uint32_t containerSlot;
     std::uint32_t containerGeneration;
+    dev_t device;
     struct timespec modifiedAtOpen;
     struct timespec changedAtOpen;
 };
@@ -50,28 +51,49 @@ struct dirent* NextEntry(DIR* stream, int& error) {
     }
 }
 
+// The identity and kind of a listed entry. The listing already tells them for a file, a link or a
+// special file, which cannot be a mount point's root; a folder may be one, and is asked.
+bool StatusOfEntry(const OpaqueFSIterator& iterator, const struct dirent& entry, bool wantAll, struct stat& status) {
+    mode_t kind = 0;
+    switch (entry.d_type) {
+    case DT_REG: kind = S_IFREG; break;
+    case DT_LNK: kind = S_IFLNK; break;
+    case DT_FIFO: kind = S_IFIFO; break;
+    case DT_SOCK: kind = S_IFSOCK; break;
+    case DT_CHR: kind = S_IFCHR; break;
+    case DT_BLK: kind = S_IFBLK; break;
+    default: break;
+    }
+    if (kind == 0 || wantAll) {
+        return fstatat(dirfd(iterator.stream), entry.d_name, &status, AT_SYMLINK_NOFOLLOW) == 0;
+    }
+    status = {};
+    status.st_dev = iterator.device;
+    status.st_ino = entry.d_ino;
+    status.st_mode = kind;
+    return true;
+}
+
 }  // namespace
 
 OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* iterator) {
     if (iterator == nullptr || flags != kFSIterateFlat) {
         return paramErr;
     }
-    ResolvedRef resolved;
-    if (const OSErr status = ResolveFSRef(container, resolved); status != noErr) {
+    int folder = -1;
+    if (const OSErr status = FolderOfRef(container, folder); status != noErr) {
         return status;
     }
-    if (!S_ISDIR(resolved.status.st_mode)) {
-        return errFSNotAFolder;
-    }
-    // O_NOFOLLOW: a folder replaced by a link to another one since it was resolved is not listed.
-    const int fd = open(resolved.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // "." of the held folder: the folder itself, whatever its name leads to now.
+    const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        return errno == ELOOP ? errFSNotAFolder : OSErrFromErrno(errno);
+        return OSErrFromErrno(errno);
     }
     struct stat opened {};
-    if (fstat(fd, &opened) != 0 || opened.st_dev != resolved.status.st_dev || opened.st_ino != resolved.status.st_ino) {
+    if (fstat(fd, &opened) != 0) {
+        const int error = errno;
         close(fd);
-        return fnfErr;
+        return OSErrFromErrno(error);
     }
     DIR* stream = fdopendir(fd);
     if (stream == nullptr) {
@@ -79,9 +101,8 @@ OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* 
         close(fd);
         return OSErrFromErrno(error);
     }
-    const std::uint32_t generation = FSRefTableGeneration(resolved.slot);
     auto* made = new (std::nothrow)
-        OpaqueFSIterator{stream, std::move(resolved), generation, opened.st_mtim, opened.st_ctim};
+        OpaqueFSIterator{stream, container->pathSlot, container->generation, opened.st_dev, opened.st_mtim, opened.st_ctim};
     if (made == nullptr) {
         closedir(stream);
         return memFullErr;
@@ -110,7 +131,7 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, ItemCount maximumObjects, ItemCo
         *containerChanged = false;
     }
     // Children are recorded under the container's slot, which a closed pool may have handed on.
-    if (!FSRefTableLive(iterator->container.slot, iterator->containerGeneration)) {
+    if (!FSRefTableLive(iterator->containerSlot, iterator->containerGeneration)) {
         return fnfErr;
     }
     OSErr result = noErr;
@@ -122,26 +143,26 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, ItemCount maximumObjects, ItemCo
             result = error == 0 ? errFSNoMoreItems : OSErrFromErrno(error);
             break;
         }
-        struct stat status {};
-        if (fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        ResolvedRef child{folder, entry->d_name, {}, kNoSlot};
+        if (!StatusOfEntry(*iterator, *entry, whichInfo != kFSCatInfoNone, child.status)) {
             // Gone since it was listed: the changed flag below tells the caller the folder moved on.
             continue;
         }
-        const std::uint32_t slot = FSRefTableChild(iterator->container.slot, entry->d_name);
-        if (slot == kNoSlot) {
+        child.slot = FSRefTableChild(iterator->containerSlot, entry->d_name);
+        if (child.slot == kNoSlot) {
             result = memFullErr;
             break;
         }
         const ItemCount at = *actualObjects;
         if (refs != nullptr) {
-            refs[at] = MakeFSRef(slot, status);
+            refs[at] = MakeFSRef(child.slot, child.status);
         }
         if (catalogInfos != nullptr) {
-            catalogInfos[at] = CatalogInfoFor(ChildPath(iterator->container.path, entry->d_name), status, whichInfo);
+            catalogInfos[at] = CatalogInfoFor(child, whichInfo);
         }
         // A name without a catalog form is delivered empty: the item is still listed, and whoever
         // asks for its name alone is told bdNamErr.
-        if (names != nullptr && CatalogNameOf(slot, names[at]) != noErr) {
+        if (names != nullptr && CatalogNameOf(child.slot, names[at]) != noErr) {
             names[at].length = 0;
         }
         ++*actualObjects;

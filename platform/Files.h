@@ -1,6 +1,9 @@
 // The File Manager of the original platform over POSIX: references to items, catalog information,
 // listing, lookup and creation by catalog name, and copy and move that never replace anything.
-// Called from one thread at a time. Every call on an invalid reference gives fnfErr.
+// Everything below a folder reached from outside (a root) is worked on through open folder
+// descriptors, one name at a time, never through a symbolic link. Called from one thread at a time.
+// Every call that touches an object checks that the reference still names it (fnfErr otherwise);
+// names and paths come from what this process last saw.
 #pragma once
 
 #include <cstdint>
@@ -8,14 +11,16 @@
 
 #include "platform/MacErrors.h"
 
-/// Names an existing object by its identity (device, inode) plus the slot of the path table at
-/// which this process last saw it. Trivially copyable; all zero bytes is the null reference.
+/// Names an existing object by its identity (device, inode) plus the slot of the table at which
+/// this process last saw it, and the kind of object it was then (S_IFMT bits). Trivially copyable;
+/// all zero bytes is the null reference.
 struct FSRef {
     std::uint64_t device;
     std::uint64_t inode;
     std::uint32_t pathSlot;
     std::uint32_t generation;
-    std::uint8_t reserved[56];
+    std::uint32_t fileType;
+    std::uint8_t reserved[52];
 };
 static_assert(sizeof(FSRef) == 80);
 
@@ -70,24 +75,28 @@ constexpr OptionBits kFSPathMakeRefDoNotFollowLeafSymlink = 1;
 
 constexpr OSErr errFSRefsDifferent = -1420;
 
-/// Reference to the object that the UTF-8 path names, resolved as realpath resolves it.
+/// Reference to the object that the UTF-8 path names. A path inside a live root is found name by
+/// name from the root's descriptor and never through a symbolic link (a final link names the link);
+/// any other path is resolved once by the file system, following links, and the folder it names (or
+/// the folder holding what it names) becomes a root, held open while the pool that is open lives.
+/// Only roots made inside a pool (the folders of a request) take in the paths below them.
 /// isDirectory, when given, says whether that object is a directory.
 OSErr FSPathMakeRef(const char* path, FSRef* ref, Boolean* isDirectory);
 
-/// As FSPathMakeRef; with kFSPathMakeRefDoNotFollowLeafSymlink a final symbolic link names the
-/// link itself, not its target.
+/// As FSPathMakeRef; with kFSPathMakeRefDoNotFollowLeafSymlink a final symbolic link of a path
+/// outside every root names the link itself, not its target.
 OSErr FSPathMakeRefWithOptions(const char* path, OptionBits options, FSRef* ref, Boolean* isDirectory);
 
 /// The object's POSIX path as zero-terminated UTF-8 into path. A path that does not fit with its
 /// terminator in maxPathSize bytes gives errFSNameTooLong; an invalid reference fnfErr.
 OSErr FSRefMakePath(const FSRef* ref, char* path, std::uint32_t maxPathSize);
 
-/// True while the path recorded for the reference still leads to the same (device, inode) and the
+/// True while the entry recorded for the reference still holds the same (device, inode) and the
 /// reference's pool has not been released.
 Boolean FSIsFSRefValid(const FSRef* ref);
 
 /// noErr exactly when both references name the same object; errFSRefsDifferent otherwise, fnfErr
-/// when either is invalid.
+/// when either was released.
 OSErr FSCompareFSRefs(const FSRef* ref1, const FSRef* ref2);
 
 /// The fields asked for in whichInfo, the catalog name (outName) and the parent folder (parentRef),

@@ -6,22 +6,20 @@
 #include "platform/CatalogInfo.h"
 #include "platform/Errors.h"
 #include "platform/FSRefResolve.h"
+#include "platform/FSRefTable.h"
 #include "platform/Files.h"
 #include "platform/UnicodeText.h"
 
 namespace {
 
-// The resolved parent folder and the POSIX name of a catalog name inside it.
-OSErr ResolveParentAndName(const FSRef* parent, UniCharCount nameLength, const UniChar* name,
-                           ResolvedRef& folder, std::string& posixName) {
+// The held descriptor of the parent folder and the POSIX name of a catalog name inside it.
+OSErr ParentAndName(const FSRef* parent, UniCharCount nameLength, const UniChar* name, int& folder,
+                    std::string& posixName) {
     if (name == nullptr && nameLength != 0) {
         return paramErr;
     }
-    if (const OSErr status = ResolveFSRef(parent, folder); status != noErr) {
+    if (const OSErr status = FolderOfRef(parent, folder); status != noErr) {
         return status;
-    }
-    if (!S_ISDIR(folder.status.st_mode)) {
-        return errFSNotAFolder;
     }
     auto converted = PosixNameFromCatalogName(std::u16string_view(name, nameLength));
     if (!converted) {
@@ -38,13 +36,13 @@ OSErr FSMakeFSRefUnicode(const FSRef* parent, UniCharCount nameLength, const Uni
     if (newRef == nullptr) {
         return paramErr;
     }
-    ResolvedRef folder;
+    int folder = -1;
     std::string posixName;
-    if (const OSErr status = ResolveParentAndName(parent, nameLength, name, folder, posixName); status != noErr) {
+    if (const OSErr status = ParentAndName(parent, nameLength, name, folder, posixName); status != noErr) {
         return status;
     }
     struct stat status {};
-    return MakeChildFSRef(folder, posixName, newRef, status);
+    return MakeChildFSRef(parent->pathSlot, folder, posixName, newRef, status);
 }
 
 OSErr FSCreateDirectoryUnicode(const FSRef* parent, UniCharCount nameLength, const UniChar* name,
@@ -53,25 +51,26 @@ OSErr FSCreateDirectoryUnicode(const FSRef* parent, UniCharCount nameLength, con
     if (whichInfo != kFSCatInfoNone) {
         return paramErr;
     }
-    ResolvedRef folder;
+    int folder = -1;
     std::string posixName;
-    if (const OSErr status = ResolveParentAndName(parent, nameLength, name, folder, posixName); status != noErr) {
+    if (const OSErr status = ParentAndName(parent, nameLength, name, folder, posixName); status != noErr) {
         return status;
     }
-    const std::string path = ChildPath(folder.path, posixName);
-    if (mkdir(path.c_str(), 0777) != 0) {
+    if (mkdirat(folder, posixName.c_str(), 0777) != 0) {
         return OSErrFromErrno(errno);
     }
-    FSRef made{};
-    struct stat status {};
-    if (const OSErr error = MakeChildFSRef(folder, posixName, &made, status); error != noErr) {
+    ResolvedRef made{folder, posixName, {}, kNoSlot};
+    FSRef madeRef{};
+    if (const OSErr error = MakeChildFSRef(parent->pathSlot, folder, posixName, &madeRef, made.status);
+        error != noErr) {
         return error;
     }
+    made.slot = madeRef.pathSlot;
     if (newRef != nullptr) {
-        *newRef = made;
+        *newRef = madeRef;
     }
     if (newDirID != nullptr) {
-        *newDirID = CatalogInfoFor(path, status, kFSCatInfoNodeID).nodeID;
+        *newDirID = CatalogInfoFor(made, kFSCatInfoNodeID).nodeID;
     }
     return noErr;
 }

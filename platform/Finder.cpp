@@ -1,14 +1,15 @@
 #include "platform/Finder.h"
 
 #include <sys/stat.h>
-#include <sys/xattr.h>
 
 #include <cerrno>
 #include <optional>
 #include <string>
 
 #include "platform/AERegistry.h"
+#include "platform/EntryAttributes.h"
 #include "platform/Errors.h"
+#include "platform/FSRefResolve.h"
 #include "platform/HFSPaths.h"
 #include "platform/UnicodeText.h"
 
@@ -35,8 +36,9 @@ std::u16string UnitsOf(const AEDesc& text) {
     return units;
 }
 
-/// The POSIX path of the item whose comment property the event's direct object names.
-OSErr ResolveCommentItem(const AppleEvent* event, std::string* path) {
+/// The item whose comment property the event's direct object names, found as the File Manager
+/// finds every item: never through a link on the way, a final link naming the link.
+OSErr ResolveCommentItem(const AppleEvent* event, ResolvedRef* entry) {
     AEDesc property;
     if (AEGetParamDesc(event, keyDirectObject, typeWildCard, &property) != noErr || !IsObjectSpecifier(property) ||
         CodeOf(property, keyAEKeyForm) != formPropertyID || CodeOf(property, keyAEDesiredClass) != cProperty ||
@@ -58,15 +60,15 @@ OSErr ResolveCommentItem(const AppleEvent* event, std::string* path) {
         return errAENoSuchObject;
     }
     const std::optional<CFURL> url = CFURLCreateWithFileSystemPath(UnitsOf(name), kCFURLHFSPathStyle, false);
-    struct stat status;
-    if (!url || lstat(url->path.c_str(), &status) != 0) {
+    FSRef ref{};
+    if (!url || FSPathMakeRefWithOptions(url->path.c_str(), kFSPathMakeRefDoNotFollowLeafSymlink, &ref, nullptr) != noErr ||
+        ResolveFSRef(&ref, *entry) != noErr) {
         return errAENoSuchObject;
     }
-    const bool isFolder = S_ISDIR(status.st_mode);
+    const bool isFolder = S_ISDIR(entry->status.st_mode);
     if ((url->isDirectory && !isFolder) || (itemClass == cFile && isFolder)) {
         return errAENoSuchObject;
     }
-    *path = url->path;
     return noErr;
 }
 
@@ -76,16 +78,17 @@ OSErr StoreError(int error) { return error == ENOENT || error == ENOTDIR ? errAE
 // ENODATA: no comment stored; ENOTSUP: this file system stores none. Either way the comment is empty.
 bool MeansNoComment(int error) { return error == ENODATA || error == ENOTSUP; }
 
-OSErr ReadComment(const std::string& path, std::u16string* comment) {
+OSErr ReadComment(const ResolvedRef& entry, std::u16string* comment) {
+    const char* name = entry.name.c_str();
     std::string bytes;
     ssize_t got = -1;
     do {
-        const ssize_t size = lgetxattr(path.c_str(), kFinderCommentAttribute, nullptr, 0);
+        const ssize_t size = GetEntryAttribute(entry.at, name, kFinderCommentAttribute, nullptr, 0);
         if (size < 0) {
             break;
         }
         bytes.resize(static_cast<std::size_t>(size));
-        got = lgetxattr(path.c_str(), kFinderCommentAttribute, bytes.data(), bytes.size());
+        got = GetEntryAttribute(entry.at, name, kFinderCommentAttribute, bytes.data(), bytes.size());
     } while (got < 0 && errno == ERANGE); // the comment grew between measuring and reading it
     if (got < 0) {
         if (MeansNoComment(errno)) {
@@ -103,35 +106,36 @@ OSErr ReadComment(const std::string& path, std::u16string* comment) {
     return noErr;
 }
 
-OSErr WriteComment(const std::string& path, const std::string& comment) {
+OSErr WriteComment(const ResolvedRef& entry, const std::string& comment) {
+    const char* name = entry.name.c_str();
     if (!comment.empty()) {
-        return lsetxattr(path.c_str(), kFinderCommentAttribute, comment.data(), comment.size(), 0) == 0
+        return SetEntryAttribute(entry.at, name, kFinderCommentAttribute, comment.data(), comment.size()) == 0
                    ? noErr
                    : StoreError(errno);
     }
     // Links and file systems without user attributes refuse even a removal, though they hold no comment.
-    if (lgetxattr(path.c_str(), kFinderCommentAttribute, nullptr, 0) < 0 && MeansNoComment(errno)) {
+    if (GetEntryAttribute(entry.at, name, kFinderCommentAttribute, nullptr, 0) < 0 && MeansNoComment(errno)) {
         return noErr;
     }
-    if (lremovexattr(path.c_str(), kFinderCommentAttribute) == 0 || errno == ENODATA) {
+    if (RemoveEntryAttribute(entry.at, name, kFinderCommentAttribute) == 0 || errno == ENODATA) {
         return noErr;
     }
     return StoreError(errno);
 }
 
-OSErr SetComment(const AppleEvent* event, const std::string& path) {
+OSErr SetComment(const AppleEvent* event, const ResolvedRef& entry) {
     AEDesc text;
     const OSErr err = AEGetParamDesc(event, keyAEData, typeUnicodeText, &text);
     if (err != noErr) {
         return err;
     }
     const std::optional<std::string> comment = UTF8FromUTF16(UnitsOf(text));
-    return comment ? WriteComment(path, *comment) : errAECoercionFail;
+    return comment ? WriteComment(entry, *comment) : errAECoercionFail;
 }
 
-OSErr GetComment(const std::string& path, AppleEvent* reply) {
+OSErr GetComment(const ResolvedRef& entry, AppleEvent* reply) {
     std::u16string comment;
-    const OSErr err = ReadComment(path, &comment);
+    const OSErr err = ReadComment(entry, &comment);
     if (err != noErr) {
         return err;
     }
@@ -149,12 +153,12 @@ OSErr FinderHandleEvent(const AppleEvent* event, AppleEvent* reply) {
     if (eventClass != kAECoreSuite || (eventID != kAEGetData && eventID != kAESetData)) {
         return errAEEventNotHandled;
     }
-    std::string path;
-    const OSErr err = ResolveCommentItem(event, &path);
+    ResolvedRef entry;
+    const OSErr err = ResolveCommentItem(event, &entry);
     if (err != noErr) {
         return err;
     }
-    return eventID == kAEGetData ? GetComment(path, reply) : SetComment(event, path);
+    return eventID == kAEGetData ? GetComment(entry, reply) : SetComment(event, entry);
 }
 
 void InstallFinder() { AEInstallApplication(kFinderSignature, FinderHandleEvent); }

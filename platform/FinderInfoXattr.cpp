@@ -1,10 +1,9 @@
 #include "platform/FinderInfoXattr.h"
 
-#include <sys/types.h>
-#include <sys/xattr.h>
-
 #include <array>
 #include <span>
+
+#include "platform/EntryAttributes.h"
 
 namespace {
 
@@ -55,10 +54,10 @@ void DecodeFinderInfo(std::span<const std::uint8_t> bytes, FinderInfo& finderInf
 
 }  // namespace
 
-void ReadFinderInfo(const char* path, FinderInfo& finderInfo, ExtendedFinderInfo& extended) {
+void ReadFinderInfo(int folder, const char* name, FinderInfo& finderInfo, ExtendedFinderInfo& extended) {
     std::array<std::uint8_t, kFinderInfoSize> bytes{};
     // A longer value fails with ERANGE and reads as malformed, as does a shorter one.
-    const ssize_t size = lgetxattr(path, kFinderInfoXattrName, bytes.data(), bytes.size());
+    const ssize_t size = GetEntryAttribute(folder, name, kFinderInfoXattrName, bytes.data(), bytes.size());
     DecodeFinderInfo(std::span<const std::uint8_t>(bytes.data(), size < 0 ? 0 : static_cast<std::size_t>(size)),
                      finderInfo, extended);
 }

@@ -9,6 +9,7 @@
 /// The name of the extended attribute that holds the 32 bytes.
 constexpr const char* kFinderInfoXattrName = "user.com.apple.FinderInfo";
 
-/// The item's Finder information, read from the item itself (a link's own attribute, never its
-/// target's); all zero when the attribute is absent, unreadable or malformed.
-void ReadFinderInfo(const char* path, FinderInfo& finderInfo, ExtendedFinderInfo& extended);
+/// The Finder information of the entry `name` of the open folder `folder`, read from the entry itself
+/// (a link's own attribute, never its target's); all zero when the attribute is absent, unreadable
+/// or malformed.
+void ReadFinderInfo(int folder, const char* name, FinderInfo& finderInfo, ExtendedFinderInfo& extended);

@@ -4,16 +4,17 @@
 
 #include "platform/CatalogInfo.h"
 #include "platform/FSRefResolve.h"
+#include "platform/FSRefTable.h"
 #include "platform/PackageExtensions.h"
 
 namespace {
 
 bool IsPackage(const ResolvedRef& folder) {
-    const FSCatalogInfo info = CatalogInfoFor(folder.path, folder.status, kFSCatInfoFinderInfo);
+    const FSCatalogInfo info = CatalogInfoFor(folder, kFSCatInfoFinderInfo);
     if ((info.finderInfo.finderFlags & kHasBundle) != 0) {
         return true;
     }
-    const std::string_view name = std::string_view(folder.path).substr(folder.path.rfind('/') + 1);
+    const std::string_view name = FSRefTableName(folder.slot);
     const std::size_t dot = name.rfind('.');
     return dot != std::string_view::npos && dot != 0 && IsPackageExtension(name.substr(dot + 1));
 }
@@ -21,16 +22,21 @@ bool IsPackage(const ResolvedRef& folder) {
 }  // namespace
 
 OSErr LSCopyItemInfoForRef(const FSRef* ref, LSRequestedInfo whichInfo, LSItemInfoRecord* info) {
-    if (info == nullptr) {
+    if (info == nullptr || ref == nullptr) {
         return paramErr;
     }
+    // What a file or a link is, the reference knows; only a folder's package marks need the disk.
     ResolvedRef resolved;
-    if (const OSErr status = ResolveFSRef(ref, resolved); status != noErr) {
-        return status;
+    if (RefIsDirectory(*ref)) {
+        if (const OSErr status = ResolveFSRef(ref, resolved); status != noErr) {
+            return status;
+        }
+    } else if (!FSRefTableLive(ref->pathSlot, ref->generation)) {
+        return fnfErr;
     }
     LSItemInfoFlags flags = 0;
     if ((whichInfo & kLSRequestAllFlags) != 0) {
-        const mode_t type = resolved.status.st_mode & S_IFMT;
+        const mode_t type = ref->fileType & S_IFMT;
         if (type == S_IFREG) {
             flags = kLSItemInfoIsPlainFile;
         } else if (type == S_IFLNK) {

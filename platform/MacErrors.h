@@ -10,6 +10,7 @@ constexpr OSErr bdNamErr = -37;
 constexpr OSErr fnfErr = -43;
 constexpr OSErr wPrErr = -44;
 constexpr OSErr fLckdErr = -45;
+constexpr OSErr fBsyErr = -47;
 constexpr OSErr dupFNErr = -48;
 constexpr OSErr paramErr = -50;
 constexpr OSErr permErr = -54;

@@ -29,23 +29,18 @@ void RunBeforePublishHook() {
 bool SameObject(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 // Opens the source entry itself, refusing anything that is no longer the object that was looked
-// at: a link or a FIFO put in its place is never followed or opened for reading (O_NONBLOCK).
-OSErr OpenSource(int at, const char* name, const struct stat& status, int flags, UniqueFd& fd) {
-    fd = UniqueFd(openat(at, name, flags | O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+// at: a link or a FIFO put in its place is never followed or opened for reading (O_NONBLOCK, which
+// changes nothing for the reads of a file or a folder). opened receives its status.
+OSErr OpenSource(int at, const char* name, const struct stat& status, int flags, UniqueFd& fd, struct stat& opened) {
+    fd = UniqueFd(openat(at, name, flags | O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd.valid()) {
         return errno == ELOOP ? fnfErr : OSErrFromErrno(errno);
     }
-    struct stat opened {};
     if (fstat(fd.get(), &opened) != 0) {
         return OSErrFromErrno(errno);
     }
     if (!SameObject(opened, status) || (opened.st_mode & S_IFMT) != (status.st_mode & S_IFMT)) {
         return fnfErr;
-    }
-    // Only the open itself needed O_NONBLOCK; reads of the data should wait as usual.
-    const int fileFlags = fcntl(fd.get(), F_GETFL);
-    if (fileFlags < 0 || fcntl(fd.get(), F_SETFL, fileFlags & ~O_NONBLOCK) != 0) {
-        return OSErrFromErrno(errno);
     }
     return noErr;
 }
@@ -71,25 +66,27 @@ OSErr GiveLinkTimes(int folder, const char* name, const struct stat& status) {
     return utimensat(folder, name, times, AT_SYMLINK_NOFOLLOW) == 0 ? noErr : OSErrFromErrno(errno);
 }
 
-OSErr FillFile(int source, int copy, const struct stat& status) {
-    if (const OSErr error = CopyFileData(source, copy); error != noErr) {
+OSErr FillFile(int source, int copy, dev_t device, const struct stat& status, UserAttributes rule) {
+    if (const OSErr error = CopyFileData(source, status, copy, device); error != noErr) {
         return error;
     }
-    return CopyMetadata(source, copy, status);
+    return CopyMetadata(source, copy, status, rule);
 }
 
-OSErr FillFolder(int source, int folder, const char* name, const struct stat& status);
+OSErr FillFolder(int source, int folder, const char* name, dev_t device, const struct stat& status,
+                 UserAttributes rule);
 
 // Copies one entry of a folder being copied into the copy's folder under the same name. The copy
 // is not published yet, so its entries are made under their final names directly.
-OSErr CopyInnerEntry(int sourceFolder, const std::string& name, int copyFolder) {
+OSErr CopyInnerEntry(int sourceFolder, const std::string& name, int copyFolder, dev_t device, UserAttributes rule) {
     struct stat status {};
     if (fstatat(sourceFolder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         return OSErrFromErrno(errno);
     }
+    struct stat opened {};
     if (S_ISREG(status.st_mode)) {
         UniqueFd source;
-        if (const OSErr error = OpenSource(sourceFolder, name.c_str(), status, 0, source); error != noErr) {
+        if (const OSErr error = OpenSource(sourceFolder, name.c_str(), status, 0, source, opened); error != noErr) {
             return error;
         }
         const UniqueFd copy(
@@ -97,7 +94,7 @@ OSErr CopyInnerEntry(int sourceFolder, const std::string& name, int copyFolder) 
         if (!copy.valid()) {
             return OSErrFromErrno(errno);
         }
-        return FillFile(source.get(), copy.get(), status);
+        return FillFile(source.get(), copy.get(), device, opened, rule);
     }
     if (S_ISLNK(status.st_mode)) {
         std::string text;
@@ -111,20 +108,22 @@ OSErr CopyInnerEntry(int sourceFolder, const std::string& name, int copyFolder) 
     }
     if (S_ISDIR(status.st_mode)) {
         UniqueFd source;
-        if (const OSErr error = OpenSource(sourceFolder, name.c_str(), status, O_DIRECTORY, source); error != noErr) {
+        if (const OSErr error = OpenSource(sourceFolder, name.c_str(), status, O_DIRECTORY, source, opened);
+            error != noErr) {
             return error;
         }
         if (mkdirat(copyFolder, name.c_str(), S_IRWXU) != 0) {
             return OSErrFromErrno(errno);
         }
-        return FillFolder(source.get(), copyFolder, name.c_str(), status);
+        return FillFolder(source.get(), copyFolder, name.c_str(), device, opened, rule);
     }
     return paramErr;
 }
 
 // Fills the new, empty folder name in folder from the open source folder, then gives it the
 // source's attributes, permissions and times once nothing more is written into it.
-OSErr FillFolder(int source, int folder, const char* name, const struct stat& status) {
+OSErr FillFolder(int source, int folder, const char* name, dev_t device, const struct stat& status,
+                 UserAttributes rule) {
     const UniqueFd copy(openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!copy.valid()) {
         return OSErrFromErrno(errno);
@@ -134,78 +133,103 @@ OSErr FillFolder(int source, int folder, const char* name, const struct stat& st
         return OSErrFromErrno(error);
     }
     for (const std::string& child : names) {
-        if (const OSErr error = CopyInnerEntry(source, child, copy.get()); error != noErr) {
+        if (const OSErr error = CopyInnerEntry(source, child, copy.get(), device, rule); error != noErr) {
             return error;
         }
     }
-    return CopyMetadata(source, copy.get(), status);
+    return CopyMetadata(source, copy.get(), status, rule);
 }
 
-OSErr CopyFileInto(const std::string& sourcePath, const struct stat& status, int folder, const std::string& name) {
+OSErr CopyFileInto(const ResolvedRef& item, const Destination& destination, UserAttributes rule, struct stat& opened) {
     UniqueFd source;
-    if (const OSErr error = OpenSource(AT_FDCWD, sourcePath.c_str(), status, 0, source); error != noErr) {
+    if (const OSErr error = OpenSource(item.at, item.name.c_str(), item.status, 0, source, opened); error != noErr) {
         return error;
     }
     TemporaryFile temporary;
-    if (const OSErr error = CreateTemporaryFile(folder, temporary); error != noErr) {
+    if (const OSErr error = CreateTemporaryFile(destination.folder, destination.device, temporary); error != noErr) {
         return error;
     }
-    OSErr result = FillFile(source.get(), temporary.fd, status);
+    OSErr result = FillFile(source.get(), temporary.fd, destination.device, opened, rule);
     if (result == noErr) {
         RunBeforePublishHook();
-        result = PublishTemporaryFile(folder, temporary, name);
+        result = PublishTemporaryFile(destination.folder, destination.device, temporary, destination.name);
     }
     if (result == noErr) {
         temporary.name.clear();
     }
-    DiscardTemporaryFile(folder, temporary);
+    DiscardTemporaryFile(destination.folder, temporary);
     return result;
 }
 
-OSErr CopyLinkInto(const std::string& sourcePath, const struct stat& status, int folder, const std::string& name) {
+OSErr CopyLinkInto(const ResolvedRef& item, const Destination& destination) {
     std::string text;
-    if (const OSErr error = ReadLinkText(AT_FDCWD, sourcePath.c_str(), status, text); error != noErr) {
+    if (const OSErr error = ReadLinkText(item.at, item.name.c_str(), item.status, text); error != noErr) {
         return error;
     }
     std::string temporary;
     const auto makeLink = [&text](int at, const char* linkName) { return symlinkat(text.c_str(), at, linkName); };
-    if (const OSErr error = CreateTemporaryEntry(folder, makeLink, temporary); error != noErr) {
+    if (const OSErr error = CreateTemporaryEntry(destination.folder, makeLink, temporary); error != noErr) {
         return error;
     }
-    OSErr result = GiveLinkTimes(folder, temporary.c_str(), status);
+    OSErr result = GiveLinkTimes(destination.folder, temporary.c_str(), item.status);
     if (result == noErr) {
         RunBeforePublishHook();
-        result = PublishTemporaryEntry(folder, temporary, name, false);
+        result = PublishTemporaryEntry(destination.folder, destination.device, temporary, destination.name, false);
     }
     if (result != noErr) {
-        unlinkat(folder, temporary.c_str(), 0);
+        unlinkat(destination.folder, temporary.c_str(), 0);
     }
     return result;
 }
 
-OSErr CopyFolderInto(const std::string& sourcePath, const struct stat& status, int folder, const std::string& name) {
+OSErr CopyFolderInto(const ResolvedRef& item, const Destination& destination, UserAttributes rule,
+                     struct stat& opened) {
     UniqueFd source;
-    if (const OSErr error = OpenSource(AT_FDCWD, sourcePath.c_str(), status, O_DIRECTORY, source); error != noErr) {
+    if (const OSErr error = OpenSource(item.at, item.name.c_str(), item.status, O_DIRECTORY, source, opened);
+        error != noErr) {
         return error;
     }
     // The copy would list itself while it is being made, without end.
-    if (FolderIsWithin(folder, status)) {
+    if (FolderIsWithin(destination.folder, item.status)) {
         return paramErr;
     }
     std::string temporary;
     const auto makeFolder = [](int at, const char* folderName) { return mkdirat(at, folderName, S_IRWXU); };
-    if (const OSErr error = CreateTemporaryEntry(folder, makeFolder, temporary); error != noErr) {
+    if (const OSErr error = CreateTemporaryEntry(destination.folder, makeFolder, temporary); error != noErr) {
         return error;
     }
-    OSErr result = FillFolder(source.get(), folder, temporary.c_str(), status);
+    OSErr result = FillFolder(source.get(), destination.folder, temporary.c_str(), destination.device, opened, rule);
     if (result == noErr) {
         RunBeforePublishHook();
-        result = PublishTemporaryEntry(folder, temporary, name, true);
+        result = PublishTemporaryEntry(destination.folder, destination.device, temporary, destination.name, true);
     }
     if (result != noErr) {
-        RemoveTree(folder, temporary, true);
+        RemoveTree(destination.folder, temporary, true);
     }
     return result;
+}
+
+// A root is its own folder's "."; moved or copied, it is the entry of the folder that holds it,
+// which must still be the same object.
+OSErr ResolveRootAsEntry(const FSRef& root, ResolvedRef& item) {
+    const std::string path = FSRefTablePath(root.pathSlot);
+    const std::size_t slash = path.rfind('/');
+    if (path == "/") {
+        return paramErr;
+    }
+    FSRef holder{};
+    if (const OSErr status = FSPathMakeRef(slash == 0 ? "/" : path.substr(0, slash).c_str(), &holder, nullptr);
+        status != noErr) {
+        return status;
+    }
+    if (const OSErr status = FolderOfRef(&holder, item.at); status != noErr) {
+        return status;
+    }
+    item.name = path.substr(slash + 1);
+    if (fstatat(item.at, item.name.c_str(), &item.status, AT_SYMLINK_NOFOLLOW) != 0) {
+        return OSErrFromErrno(errno);
+    }
+    return item.status.st_dev == root.device && item.status.st_ino == root.inode ? noErr : fnfErr;
 }
 
 }  // namespace
@@ -218,12 +242,16 @@ OSErr OpenDestination(const FSRef* source, const FSRef* destDir, const std::u16s
     if (const OSErr status = ResolveFSRef(source, item); status != noErr) {
         return status;
     }
-    if (const OSErr status = ResolveFSRef(destDir, destination.folder); status != noErr) {
+    if (FSRefTableIsRoot(item.slot)) {
+        if (const OSErr status = ResolveRootAsEntry(*source, item); status != noErr) {
+            return status;
+        }
+    }
+    if (const OSErr status = FolderOfRef(destDir, destination.folder); status != noErr) {
         return status;
     }
-    if (!S_ISDIR(destination.folder.status.st_mode)) {
-        return errFSNotAFolder;
-    }
+    destination.device = static_cast<dev_t>(destDir->device);
+    destination.slot = destDir->pathSlot;
     if (destName != nullptr) {
         auto name = PosixNameFromCatalogName(*destName);
         if (!name) {
@@ -231,34 +259,24 @@ OSErr OpenDestination(const FSRef* source, const FSRef* destDir, const std::u16s
         }
         destination.name = std::move(*name);
     } else {
-        destination.name = FSRefTableName(item.slot);
-        if (destination.name.empty()) {
-            return paramErr;
-        }
-    }
-    // O_PATH: writing into a folder needs no right to read it.
-    destination.fd = UniqueFd(open(destination.folder.path.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!destination.fd.valid()) {
-        return errno == ELOOP ? errFSNotAFolder : OSErrFromErrno(errno);
-    }
-    struct stat opened {};
-    if (fstat(destination.fd.get(), &opened) != 0 || !SameObject(opened, destination.folder.status)) {
-        return fnfErr;
+        destination.name = item.name;
     }
     return noErr;
 }
 
-OSErr CopyEntryInto(const std::string& sourcePath, const struct stat& sourceStatus, int folder, const std::string& name,
-                    struct stat& copied) {
+OSErr CopyEntryInto(const ResolvedRef& item, const Destination& destination, UserAttributes rule, struct stat& copied,
+                    struct stat& source) {
     OSErr result = paramErr;
-    if (S_ISREG(sourceStatus.st_mode)) {
-        result = CopyFileInto(sourcePath, sourceStatus, folder, name);
-    } else if (S_ISLNK(sourceStatus.st_mode)) {
-        result = CopyLinkInto(sourcePath, sourceStatus, folder, name);
-    } else if (S_ISDIR(sourceStatus.st_mode)) {
-        result = CopyFolderInto(sourcePath, sourceStatus, folder, name);
+    source = item.status;
+    if (S_ISREG(item.status.st_mode)) {
+        result = CopyFileInto(item, destination, rule, source);
+    } else if (S_ISLNK(item.status.st_mode)) {
+        result = CopyLinkInto(item, destination);
+    } else if (S_ISDIR(item.status.st_mode)) {
+        result = CopyFolderInto(item, destination, rule, source);
     }
-    if (result == noErr && fstatat(folder, name.c_str(), &copied, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (result == noErr &&
+        fstatat(destination.folder, destination.name.c_str(), &copied, AT_SYMLINK_NOFOLLOW) != 0) {
         return OSErrFromErrno(errno);
     }
     return result;
@@ -285,7 +303,7 @@ bool FolderIsWithin(int folder, const struct stat& ancestor) {
 }
 
 OSErr MakeDestinationRef(const Destination& destination, const struct stat& status, FSRef* ref) {
-    const std::uint32_t slot = FSRefTableChild(destination.folder.slot, destination.name);
+    const std::uint32_t slot = FSRefTableChild(destination.slot, destination.name);
     if (slot == kNoSlot) {
         return memFullErr;
     }
@@ -303,7 +321,8 @@ OSErr FSCopyObjectSync(const FSRef* source, const FSRef* destDir, const std::u16
         return status;
     }
     struct stat copied {};
-    if (const OSErr status = CopyEntryInto(item.path, item.status, destination.fd.get(), destination.name, copied);
+    struct stat original {};
+    if (const OSErr status = CopyEntryInto(item, destination, UserAttributes::KeepWhatFits, copied, original);
         status != noErr) {
         return status;
     }

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -12,45 +11,35 @@
 
 namespace {
 
-// For a file system without RENAME_NOREPLACE. A file is hard-linked under the new name, which
-// refuses an existing name as atomically, then unlinked; a folder first claims the new name with an
-// empty folder of its own, which the rename may then replace.
-OSErr MoveWithoutNoReplace(const ResolvedRef& item, const Destination& destination) {
-    const int folder = destination.fd.get();
-    const char* name = destination.name.c_str();
-    if (!S_ISDIR(item.status.st_mode)) {
-        if (linkat(AT_FDCWD, item.path.c_str(), folder, name, 0) != 0) {
-            return OSErrFromErrno(errno);
-        }
-        if (unlink(item.path.c_str()) != 0) {
-            const int error = errno;
-            unlinkat(folder, name, 0);
-            return OSErrFromErrno(error);
-        }
-        return noErr;
-    }
-    if (mkdirat(folder, name, S_IRWXU) != 0) {
-        return OSErrFromErrno(errno);
-    }
-    if (renameat(AT_FDCWD, item.path.c_str(), folder, name) != 0) {
-        const int error = errno;
-        unlinkat(folder, name, AT_REMOVEDIR);
-        return OSErrFromErrno(error);
-    }
-    return noErr;
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-// Across file systems: the source goes only once its copy is complete in place. A file whose
-// source cannot be removed takes its copy back, so that it is not left twice; a folder whose
-// removal stopped halfway keeps its complete copy.
+// Whether the entry still holds the very object that was copied, untouched since: the same
+// identity, size, data time and change time.
+bool UnchangedSinceCopied(int folder, const char* name, const struct stat& copied) {
+    struct stat now {};
+    return fstatat(folder, name, &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == copied.st_dev &&
+           now.st_ino == copied.st_ino && now.st_size == copied.st_size && SameTime(now.st_mtim, copied.st_mtim) &&
+           SameTime(now.st_ctim, copied.st_ctim);
+}
+
+// Across file systems: a copy that must carry every attribute, then the removal of the source in
+// its own folder, and only while it is still what was copied (fBsyErr when it changed meanwhile).
+// A source that stays takes its copy back, unless it is a folder whose removal stopped halfway:
+// that one keeps its complete copy.
 OSErr MoveAcrossFileSystems(const ResolvedRef& item, const Destination& destination, struct stat& moved) {
-    if (const OSErr status = CopyEntryInto(item.path, item.status, destination.fd.get(), destination.name, moved);
+    struct stat source {};
+    if (const OSErr status = CopyEntryInto(item, destination, UserAttributes::KeepAll, moved, source);
         status != noErr) {
         return status;
     }
-    const OSErr removed = RemoveTree(AT_FDCWD, item.path, false);
-    if (removed != noErr && !S_ISDIR(item.status.st_mode)) {
-        RemoveTree(destination.fd.get(), destination.name, true);
+    const OSErr removed =
+        UnchangedSinceCopied(item.at, item.name.c_str(), source) ? RemoveTree(item.at, item.name, false) : fBsyErr;
+    const bool sourceStays = removed == fBsyErr || !S_ISDIR(item.status.st_mode);
+    if (removed != noErr && sourceStays &&
+        UnchangedSinceCopied(destination.folder, destination.name.c_str(), moved)) {
+        RemoveTree(destination.folder, destination.name, true);
     }
     return removed;
 }
@@ -64,23 +53,19 @@ OSErr FSMoveObjectSync(const FSRef* source, const FSRef* destDir, const std::u16
     if (const OSErr status = OpenDestination(source, destDir, destName, options, item, destination); status != noErr) {
         return status;
     }
-    const int folder = destination.fd.get();
+    const bool isFolder = S_ISDIR(item.status.st_mode);
+    if (isFolder && FolderIsWithin(destination.folder, item.status)) {
+        return paramErr;
+    }
     struct stat moved = item.status;
-    if (renameat2(AT_FDCWD, item.path.c_str(), folder, destination.name.c_str(), RENAME_NOREPLACE) != 0) {
-        const int error = errno;
-        OSErr status = noErr;
-        if (error == EXDEV) {
-            status = MoveAcrossFileSystems(item, destination, moved);
-        } else if (error != EINVAL) {
-            status = OSErrFromErrno(error);
-        } else if (S_ISDIR(item.status.st_mode) && FolderIsWithin(folder, item.status)) {
-            status = paramErr;
-        } else {
-            status = MoveWithoutNoReplace(item, destination);
-        }
-        if (status != noErr) {
+    const int error = RenameNoReplace(item.at, item.name.c_str(), destination.folder, destination.name.c_str(),
+                                      destination.device, isFolder);
+    if (error == EXDEV) {
+        if (const OSErr status = MoveAcrossFileSystems(item, destination, moved); status != noErr) {
             return status;
         }
+    } else if (error != 0) {
+        return OSErrFromErrno(error);
     }
     return target != nullptr ? MakeDestinationRef(destination, moved, target) : noErr;
 }

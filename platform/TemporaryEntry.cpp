@@ -13,6 +13,7 @@
 
 #include "platform/Errors.h"
 #include "platform/FileDescriptors.h"
+#include "platform/FileSystemFeatures.h"
 
 namespace {
 
@@ -33,14 +34,17 @@ bool UnnamedFilesUnsupported(int error) { return error == EOPNOTSUPP || error ==
 
 }  // namespace
 
-OSErr CreateTemporaryFile(int folder, TemporaryFile& file) {
+OSErr CreateTemporaryFile(int folder, dev_t device, TemporaryFile& file) {
     file.name.clear();
-    file.fd = openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    if (file.fd >= 0) {
-        return noErr;
-    }
-    if (!UnnamedFilesUnsupported(errno)) {
-        return OSErrFromErrno(errno);
+    if (FileSystemHas(device, kUnnamedTemporaries)) {
+        file.fd = openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (file.fd >= 0) {
+            return noErr;
+        }
+        if (!UnnamedFilesUnsupported(errno)) {
+            return OSErrFromErrno(errno);
+        }
+        FileSystemLacks(device, kUnnamedTemporaries);
     }
     return CreateTemporaryEntry(
         folder,
@@ -79,9 +83,9 @@ OSErr CreateTemporaryEntry(int folder, const std::function<int(int, const char*)
     return dupFNErr;
 }
 
-OSErr PublishTemporaryFile(int folder, const TemporaryFile& file, const std::string& finalName) {
+OSErr PublishTemporaryFile(int folder, dev_t device, const TemporaryFile& file, const std::string& finalName) {
     if (!file.name.empty()) {
-        return PublishTemporaryEntry(folder, file.name, finalName, false);
+        return PublishTemporaryEntry(folder, device, file.name, finalName, false);
     }
     // linkat refuses an existing name, so the unnamed file appears complete or not at all.
     const std::string self = "/proc/self/fd/" + std::to_string(file.fd);
@@ -99,33 +103,46 @@ OSErr PublishTemporaryFile(int folder, const TemporaryFile& file, const std::str
     return OSErrFromErrno(error);
 }
 
-OSErr PublishTemporaryEntry(int folder, const std::string& temporaryName, const std::string& finalName,
+OSErr PublishTemporaryEntry(int folder, dev_t device, const std::string& temporaryName, const std::string& finalName,
                             bool isFolder) {
-    if (renameat2(folder, temporaryName.c_str(), folder, finalName.c_str(), RENAME_NOREPLACE) == 0) {
-        return noErr;
-    }
-    if (errno != EINVAL) {
-        return OSErrFromErrno(errno);
-    }
-    // EINVAL: this file system has no RENAME_NOREPLACE; a hard link refuses an existing name too.
-    if (!isFolder) {
-        if (linkat(folder, temporaryName.c_str(), folder, finalName.c_str(), 0) != 0) {
-            return OSErrFromErrno(errno);
+    const int error = RenameNoReplace(folder, temporaryName.c_str(), folder, finalName.c_str(), device, isFolder);
+    return OSErrFromErrno(error);
+}
+
+int RenameNoReplace(int fromFolder, const char* fromName, int toFolder, const char* toName, dev_t device,
+                    bool isFolder) {
+    if (FileSystemHas(device, kRenameNoReplace)) {
+        if (renameat2(fromFolder, fromName, toFolder, toName, RENAME_NOREPLACE) == 0) {
+            return 0;
         }
-        unlinkat(folder, temporaryName.c_str(), 0);
-        return noErr;
+        if (errno != EINVAL) {
+            return errno;
+        }
+        FileSystemLacks(device, kRenameNoReplace);
     }
-    // A folder cannot be linked: claim the name with an empty folder of our own, which the finished
-    // copy may then take the place of.
-    if (mkdirat(folder, finalName.c_str(), 0700) != 0) {
-        return OSErrFromErrno(errno);
+    if (!isFolder) {
+        // A hard link refuses an existing name as atomically as RENAME_NOREPLACE does.
+        if (linkat(fromFolder, fromName, toFolder, toName, 0) != 0) {
+            return errno;
+        }
+        if (unlinkat(fromFolder, fromName, 0) != 0) {
+            const int error = errno;
+            unlinkat(toFolder, toName, 0);
+            return error;
+        }
+        return 0;
     }
-    if (renameat(folder, temporaryName.c_str(), folder, finalName.c_str()) != 0) {
+    // A folder cannot be linked: claim the name with an empty folder of our own, which the folder
+    // may then take the place of; anything put into it meanwhile makes the rename fail.
+    if (mkdirat(toFolder, toName, 0700) != 0) {
+        return errno;
+    }
+    if (renameat(fromFolder, fromName, toFolder, toName) != 0) {
         const int error = errno;
-        unlinkat(folder, finalName.c_str(), AT_REMOVEDIR);
-        return OSErrFromErrno(error);
+        unlinkat(toFolder, toName, AT_REMOVEDIR);
+        return error;
     }
-    return noErr;
+    return 0;
 }
 
 OSErr RemoveTree(int folder, const std::string& name, bool ownTree) {

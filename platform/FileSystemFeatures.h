@@ -1,0 +1,24 @@
+// What a file system can do beyond plain POSIX calls, learnt per device from its first refusal so
+// that a refused call is not tried again for every file; and a seam through which tests take a
+// feature away, to run the fallbacks on any file system. For the File Manager sources only.
+#pragma once
+
+#include <sys/types.h>
+
+/// The optional features the copy and move use, each with a fallback.
+enum FileSystemFeature : unsigned {
+    kUnnamedTemporaries = 1U << 0,  ///< O_TMPFILE
+    kRenameNoReplace = 1U << 1,     ///< renameat2 with RENAME_NOREPLACE
+    kCloning = 1U << 2,             ///< the FICLONE ioctl
+    kKernelCopy = 1U << 3,          ///< copy_file_range
+};
+
+/// Whether the feature is worth trying on the file system of device.
+bool FileSystemHas(dev_t device, FileSystemFeature feature);
+
+/// Records that the file system of device refused the feature; it is not tried there again.
+void FileSystemLacks(dev_t device, FileSystemFeature feature);
+
+/// Test seam: the features in the mask count as missing on every file system, as if each had
+/// refused them, until the mask is set again (0 gives everything back, and forgets what was learnt).
+void WithholdFileSystemFeatures(unsigned features);
