@@ -96,8 +96,14 @@ OSErr FSGetCatalogInfo(const FSRef* ref, FSCatalogInfoBitmap whichInfo, FSCatalo
     if (ref == nullptr || (whichInfo != kFSCatInfoNone && catalogInfo == nullptr)) {
         return paramErr;
     }
-    ResolvedRef resolved;
-    if (const OSErr status = ResolveFSRef(ref, resolved); status != noErr) {
+    // A name and a parent are what this process last saw; every other field is read from the object,
+    // which must still be the one the reference names.
+    ResolvedRef resolved{-1, {}, {}, ref->pathSlot};
+    if (whichInfo == kFSCatInfoNone) {
+        if (!FSRefTableLive(ref->pathSlot, ref->generation)) {
+            return fnfErr;
+        }
+    } else if (const OSErr status = ResolveFSRef(ref, resolved); status != noErr) {
         return status;
     }
     HFSUniStr255 name{};

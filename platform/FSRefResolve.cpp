@@ -35,6 +35,25 @@ OSErr ResolveFSRef(const FSRef* ref, ResolvedRef& resolved) {
     return noErr;
 }
 
+OSErr LocateFSRef(const FSRef* ref, ResolvedRef& located) {
+    if (ref == nullptr) {
+        return paramErr;
+    }
+    if (!FSRefTableLive(ref->pathSlot, ref->generation) || FSRefTableIsRoot(ref->pathSlot)) {
+        return ResolveFSRef(ref, located);
+    }
+    if (FSRefTableFolderAsSeen(FSRefTableParent(ref->pathSlot), located.at) != noErr) {
+        return fnfErr;
+    }
+    located.slot = ref->pathSlot;
+    located.name = FSRefTableName(ref->pathSlot);
+    located.status = {};
+    located.status.st_dev = static_cast<dev_t>(ref->device);
+    located.status.st_ino = static_cast<ino_t>(ref->inode);
+    located.status.st_mode = ref->fileType;
+    return noErr;
+}
+
 OSErr FolderOfRef(const FSRef* ref, int& fd) {
     if (ref == nullptr) {
         return paramErr;

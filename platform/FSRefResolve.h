@@ -23,6 +23,14 @@ struct ResolvedRef {
 /// is null, released, or whose entry no longer holds its object.
 OSErr ResolveFSRef(const FSRef* ref, ResolvedRef& resolved);
 
+/// Where the object of a reference was seen, without looking: its folder and name, and a status
+/// holding only its identity and kind. For a caller whose next step opens the entry and checks it is
+/// that object anyway. fnfErr for a released reference.
+OSErr LocateFSRef(const FSRef* ref, ResolvedRef& located);
+
+/// The entry that FSPathMakeRefWithOptions finds for path, as it finds it.
+OSErr ResolvePath(const char* path, OptionBits options, ResolvedRef& entry);
+
 /// The held descriptor of the folder that a reference names, without looking at its name again:
 /// the folder object itself, wherever it is now. paramErr for a null pointer, fnfErr for a released
 /// reference or a folder that is gone, errFSNotAFolder for anything but a folder.

@@ -14,13 +14,8 @@ OSErr FileAttributesAtPath(const std::string& path, FileAttributes* attributes) 
     }
     // The entry is found as every item is, never through a link on the way; only a final link is
     // followed, for the dates of what it points to.
-    FSRef ref{};
     ResolvedRef entry;
-    if (const OSErr status = FSPathMakeRefWithOptions(path.c_str(), kFSPathMakeRefDoNotFollowLeafSymlink, &ref, nullptr);
-        status != noErr) {
-        return status;
-    }
-    if (const OSErr status = ResolveFSRef(&ref, entry); status != noErr) {
+    if (const OSErr status = ResolvePath(path.c_str(), kFSPathMakeRefDoNotFollowLeafSymlink, entry); status != noErr) {
         return status;
     }
     struct statx info {};

@@ -18,14 +18,12 @@
 
 namespace {
 
-OSErr FinishRef(std::uint32_t slot, const struct stat& status, FSRef* ref, Boolean* isDirectory) {
+// The entry for a slot whose object is open at folder under name, with its status.
+OSErr Found(std::uint32_t slot, int folder, std::string name, const struct stat& status, ResolvedRef& entry) {
     if (slot == kNoSlot) {
         return memFullErr;
     }
-    *ref = MakeFSRef(slot, status);
-    if (isDirectory != nullptr) {
-        *isDirectory = S_ISDIR(status.st_mode);
-    }
+    entry = ResolvedRef{folder, std::move(name), status, slot};
     return noErr;
 }
 
@@ -49,7 +47,7 @@ bool HasDotComponent(std::string_view path) {
 
 // Below a live root, one name at a time from the root's descriptor; no link is ever followed, so a
 // folder swapped for a link on the way is no folder.
-OSErr WalkBelowRoot(std::uint32_t slot, std::string_view rest, FSRef* ref, Boolean* isDirectory) {
+OSErr WalkBelowRoot(std::uint32_t slot, std::string_view rest, ResolvedRef& entry) {
     int folder = -1;
     struct stat status {};
     if (const OSErr error = FSRefTableFolderAsSeen(slot, folder, &status); error != noErr) {
@@ -58,7 +56,7 @@ OSErr WalkBelowRoot(std::uint32_t slot, std::string_view rest, FSRef* ref, Boole
     for (;;) {
         const std::size_t start = rest.find_first_not_of('/');
         if (start == std::string_view::npos) {
-            return FinishRef(slot, status, ref, isDirectory);
+            return Found(slot, folder, ".", status, entry);
         }
         rest.remove_prefix(start);
         const std::string_view name = rest.substr(0, rest.find('/'));
@@ -68,7 +66,7 @@ OSErr WalkBelowRoot(std::uint32_t slot, std::string_view rest, FSRef* ref, Boole
             if (const OSErr error = MakeChildFSRef(slot, folder, name, &found, status); error != noErr) {
                 return error;
             }
-            return FinishRef(found.pathSlot, status, ref, isDirectory);
+            return Found(found.pathSlot, folder, std::string(name), status, entry);
         }
         slot = FSRefTableChild(slot, name);
         if (slot == kNoSlot) {
@@ -99,7 +97,7 @@ int PathOfDescriptor(int fd, const char* path, std::string& absolute) {
 
 // Outside every root: the file system resolves the path once. A folder becomes a root itself;
 // anything else is an entry of its folder, which becomes a root, checked to be the object opened.
-OSErr ResolveOutsideRoots(const char* path, bool followLeaf, FSRef* ref, Boolean* isDirectory) {
+OSErr ResolveOutsideRoots(const char* path, bool followLeaf, ResolvedRef& entry) {
     UniqueFd object(open(path, O_PATH | O_CLOEXEC | (followLeaf ? 0 : O_NOFOLLOW)));
     struct stat status {};
     if (!object.valid() || fstat(object.get(), &status) != 0) {
@@ -109,33 +107,38 @@ OSErr ResolveOutsideRoots(const char* path, bool followLeaf, FSRef* ref, Boolean
     if (const int error = PathOfDescriptor(object.get(), path, absolute); error != 0) {
         return OSErrFromErrno(error);
     }
-    if (S_ISDIR(status.st_mode)) {
-        return FinishRef(FSRefTableRoot(absolute, std::move(object), status), status, ref, isDirectory);
+    std::string name = ".";
+    std::string folderPath = absolute;
+    if (!S_ISDIR(status.st_mode)) {
+        const std::size_t slash = absolute.rfind('/');
+        folderPath = slash == 0 ? "/" : absolute.substr(0, slash);
+        name = absolute.substr(slash + 1);
+        object = UniqueFd(open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     }
-    const std::size_t slash = absolute.rfind('/');
-    const std::string folderPath = slash == 0 ? "/" : absolute.substr(0, slash);
-    UniqueFd folder(open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     struct stat folderStatus {};
-    if (!folder.valid() || fstat(folder.get(), &folderStatus) != 0) {
+    if (!object.valid() || fstat(object.get(), &folderStatus) != 0) {
         return OSErrFromErrno(errno);
     }
-    const std::uint32_t root = FSRefTableRoot(folderPath, std::move(folder), folderStatus);
+    const std::uint32_t root = FSRefTableRoot(folderPath, std::move(object), folderStatus);
+    int at = -1;
     if (root == kNoSlot) {
         return memFullErr;
     }
-    int at = -1;
     if (const OSErr error = FSRefTableFolderAsSeen(root, at); error != noErr) {
         return error;
     }
+    if (name == ".") {
+        return Found(root, at, name, status, entry);
+    }
     FSRef found{};
-    struct stat entry {};
-    if (const OSErr error = MakeChildFSRef(root, at, absolute.substr(slash + 1), &found, entry); error != noErr) {
+    struct stat seen {};
+    if (const OSErr error = MakeChildFSRef(root, at, name, &found, seen); error != noErr) {
         return error;
     }
-    if (entry.st_dev != status.st_dev || entry.st_ino != status.st_ino) {
+    if (seen.st_dev != status.st_dev || seen.st_ino != status.st_ino) {
         return fnfErr;
     }
-    return FinishRef(found.pathSlot, entry, ref, isDirectory);
+    return Found(found.pathSlot, at, std::move(name), seen, entry);
 }
 
 }  // namespace
@@ -144,8 +147,8 @@ OSErr FSPathMakeRef(const char* path, FSRef* ref, Boolean* isDirectory) {
     return FSPathMakeRefWithOptions(path, kFSPathMakeRefDefaultOptions, ref, isDirectory);
 }
 
-OSErr FSPathMakeRefWithOptions(const char* path, OptionBits options, FSRef* ref, Boolean* isDirectory) {
-    if (path == nullptr || ref == nullptr || (options & ~kFSPathMakeRefDoNotFollowLeafSymlink) != 0) {
+OSErr ResolvePath(const char* path, OptionBits options, ResolvedRef& entry) {
+    if (path == nullptr || (options & ~kFSPathMakeRefDoNotFollowLeafSymlink) != 0) {
         return paramErr;
     }
     if (!HasDotComponent(path)) {
@@ -153,10 +156,25 @@ OSErr FSPathMakeRefWithOptions(const char* path, OptionBits options, FSRef* ref,
         // A root's own path is a folder someone names anew, which may be another folder by now.
         const std::uint32_t root = FSRefTableRootOf(path, rest);
         if (root != kNoSlot && rest.find_first_not_of('/') != std::string_view::npos) {
-            return WalkBelowRoot(root, rest, ref, isDirectory);
+            return WalkBelowRoot(root, rest, entry);
         }
     }
-    return ResolveOutsideRoots(path, (options & kFSPathMakeRefDoNotFollowLeafSymlink) == 0, ref, isDirectory);
+    return ResolveOutsideRoots(path, (options & kFSPathMakeRefDoNotFollowLeafSymlink) == 0, entry);
+}
+
+OSErr FSPathMakeRefWithOptions(const char* path, OptionBits options, FSRef* ref, Boolean* isDirectory) {
+    if (ref == nullptr) {
+        return paramErr;
+    }
+    ResolvedRef entry;
+    if (const OSErr status = ResolvePath(path, options, entry); status != noErr) {
+        return status;
+    }
+    *ref = MakeFSRef(entry.slot, entry.status);
+    if (isDirectory != nullptr) {
+        *isDirectory = S_ISDIR(entry.status.st_mode);
+    }
+    return noErr;
 }
 
 OSErr FSRefMakePath(const FSRef* ref, char* path, std::uint32_t maxPathSize) {

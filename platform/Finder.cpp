@@ -60,9 +60,7 @@ OSErr ResolveCommentItem(const AppleEvent* event, ResolvedRef* entry) {
         return errAENoSuchObject;
     }
     const std::optional<CFURL> url = CFURLCreateWithFileSystemPath(UnitsOf(name), kCFURLHFSPathStyle, false);
-    FSRef ref{};
-    if (!url || FSPathMakeRefWithOptions(url->path.c_str(), kFSPathMakeRefDoNotFollowLeafSymlink, &ref, nullptr) != noErr ||
-        ResolveFSRef(&ref, *entry) != noErr) {
+    if (!url || ResolvePath(url->path.c_str(), kFSPathMakeRefDoNotFollowLeafSymlink, *entry) != noErr) {
         return errAENoSuchObject;
     }
     const bool isFolder = S_ISDIR(entry->status.st_mode);

@@ -239,7 +239,11 @@ OSErr OpenDestination(const FSRef* source, const FSRef* destDir, const std::u16s
     if (options != 0) {
         return paramErr;
     }
-    if (const OSErr status = ResolveFSRef(source, item); status != noErr) {
+    // A file is opened and checked to be the object before anything is read from it, and a move of
+    // a file takes whatever entry its name holds in its folder; a link's or a folder's copy needs
+    // all of its status first.
+    const bool isFile = source != nullptr && S_ISREG(source->fileType);
+    if (const OSErr status = isFile ? LocateFSRef(source, item) : ResolveFSRef(source, item); status != noErr) {
         return status;
     }
     if (FSRefTableIsRoot(item.slot)) {
