@@ -7,7 +7,6 @@
 #include <functional>
 #include <new>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/AutoreleasePool.h"
@@ -50,13 +49,12 @@ bool IsEntryName(std::string_view name) {
 
 class Table {
 public:
-    Table() : index_(64, Hash{this}, Equal{this}) { entries_.push_back(Entry{kNoSlot, 0, 0, 0}); }
+    Table() { entries_.push_back(Entry{kNoSlot, 0, 0, 0}); }
     Table(const Table&) = delete;
     Table& operator=(const Table&) = delete;
 
     std::uint32_t Find(std::uint32_t parent, std::string_view name) const {
-        const auto found = index_.find(Key{parent, name});
-        return found == index_.end() ? kNoSlot : *found;
+        return index_.Find(Key{parent, name});
     }
 
     std::uint32_t Add(std::uint32_t parent, std::string_view name) {
@@ -65,7 +63,7 @@ public:
         try {
             names_.append(name);
             entries_.push_back(Entry{parent, generation_, offset, static_cast<std::uint16_t>(name.size())});
-            index_.insert(slot);
+            index_.Insert(slot);
         } catch (const std::bad_alloc&) {
             if (entries_.size() > slot) {
                 entries_.resize(slot);
@@ -78,8 +76,8 @@ public:
 
     // A root of a path whose indexed root is another object: the new one takes the path over.
     void Reindex(std::uint32_t old, std::uint32_t slot) {
-        index_.erase(old);
-        index_.insert(slot);
+        index_.Erase(old);
+        index_.Insert(slot);
     }
 
     bool Has(std::uint32_t slot) const { return slot != kNoSlot && slot < entries_.size(); }
@@ -108,7 +106,7 @@ public:
         }
         // Unindex from the top down while the entries that the index hashes are still there.
         for (std::uint32_t slot = Size(); slot-- > pool.sizeAtOpen;) {
-            index_.erase(slot);
+            index_.Erase(slot);
         }
         names_.resize(entries_[pool.sizeAtOpen - 1].nameOffset + entries_[pool.sizeAtOpen - 1].nameLength);
         entries_.resize(pool.sizeAtOpen);
@@ -119,28 +117,86 @@ public:
     std::size_t longestRoot = 0;
 
 private:
-    struct Hash {
-        using is_transparent = void;
-        const Table* table;
-        std::size_t operator()(const Key& key) const {
-            return std::hash<std::string_view>{}(key.name) ^ (std::size_t{key.parent} * 0x9E3779B97F4A7C15ULL);
+    // Open addressing over slot numbers, a quarter to a half full: 8 to 16 bytes a slot, where a node
+    // of a hashed set costs 40. Slot 0 marks an empty cell.
+    class Index {
+    public:
+        explicit Index(const Table* table) : table_(table), cells_(64, kNoSlot) {}
+
+        std::uint32_t Find(const Key& key) const {
+            for (std::size_t at = Home(key);; at = Next(at)) {
+                if (cells_[at] == kNoSlot || Same(key, table_->KeyOf(cells_[at]))) {
+                    return cells_[at];
+                }
+            }
         }
-        std::size_t operator()(std::uint32_t slot) const { return (*this)(table->KeyOf(slot)); }
-    };
-    struct Equal {
-        using is_transparent = void;
-        const Table* table;
+
+        void Insert(std::uint32_t slot) {
+            if ((count_ + 1) * 2 > cells_.size()) {
+                Rehash(cells_.size() * 2);
+            }
+            std::size_t at = Home(table_->KeyOf(slot));
+            while (cells_[at] != kNoSlot) {
+                at = Next(at);
+            }
+            cells_[at] = slot;
+            ++count_;
+        }
+
+        // Removes slot, shifting back the cells after it that would no longer be found.
+        void Erase(std::uint32_t slot) {
+            std::size_t hole = Home(table_->KeyOf(slot));
+            while (cells_[hole] != slot) {
+                if (cells_[hole] == kNoSlot) {
+                    return;
+                }
+                hole = Next(hole);
+            }
+            for (std::size_t at = Next(hole); cells_[at] != kNoSlot; at = Next(at)) {
+                const std::size_t home = Home(table_->KeyOf(cells_[at]));
+                const bool reachable = hole <= at ? hole < home && home <= at : hole < home || home <= at;
+                if (!reachable) {
+                    cells_[hole] = cells_[at];
+                    hole = at;
+                }
+            }
+            cells_[hole] = kNoSlot;
+            --count_;
+        }
+
+    private:
         static bool Same(const Key& a, const Key& b) { return a.parent == b.parent && a.name == b.name; }
-        bool operator()(std::uint32_t a, std::uint32_t b) const { return a == b; }
-        bool operator()(const Key& a, std::uint32_t b) const { return Same(a, table->KeyOf(b)); }
-        bool operator()(std::uint32_t a, const Key& b) const { return Same(table->KeyOf(a), b); }
+        std::size_t Home(const Key& key) const {
+            const std::size_t hash =
+                std::hash<std::string_view>{}(key.name) ^ (std::size_t{key.parent} * 0x9E3779B97F4A7C15ULL);
+            return hash & (cells_.size() - 1);
+        }
+        std::size_t Next(std::size_t at) const { return (at + 1) & (cells_.size() - 1); }
+
+        void Rehash(std::size_t size) {
+            std::vector<std::uint32_t> old(size, kNoSlot);
+            old.swap(cells_);
+            for (const std::uint32_t slot : old) {
+                if (slot != kNoSlot) {
+                    std::size_t at = Home(table_->KeyOf(slot));
+                    while (cells_[at] != kNoSlot) {
+                        at = Next(at);
+                    }
+                    cells_[at] = slot;
+                }
+            }
+        }
+
+        const Table* table_;
+        std::vector<std::uint32_t> cells_;
+        std::size_t count_ = 0;
     };
 
     Key KeyOf(std::uint32_t slot) const { return Key{entries_[slot].parent, NameOf(entries_[slot])}; }
 
     std::vector<Entry> entries_;
     std::string names_;
-    std::unordered_set<std::uint32_t, Hash, Equal> index_;
+    Index index_{this};
     std::vector<::OpenPool> pools_;
     std::uint32_t generation_ = 0;
     std::uint32_t lastGeneration_ = 0;
