@@ -81,7 +81,7 @@ TEST(MoveObjectPath, CopyAndMoveCarryTheComment) {
     EXPECT_EQ(log.lines(), (std::vector<std::string>{"Moved \"a.txt\" to \"txt\"", "Moved \"a.txt\" to \"2007\""}));
 }
 
-TEST(MoveObjectPath, ACommentTheDestinationRefusesFailsThePlacementButKeepsTheCopy) {
+TEST(MoveObjectPath, ADestinationWithoutAttributesFailsACopysCommentAndRefusesAMove) {
     TempDir dir;
     if (!UserXattrsSupported(dir.path())) {
         GTEST_SKIP() << "this file system takes no user extended attributes";
@@ -93,13 +93,26 @@ TEST(MoveObjectPath, ACommentTheDestinationRefusesFailsThePlacementButKeepsTheCo
     }
     WriteFile(dir / "Folder/a.txt", "alpha");
     SetXattr(dir / "Folder/a.txt", "user.xdg.comment", "kept?");
+    WriteFile(dir / "Folder/b.txt", "beta");
+    SetXattr(dir / "Folder/b.txt", "user.xdg.comment", "keep me");
+    SetXattr(dir / "Folder/b.txt", "user.tag", "red");
     LogCapture log;
     const signed char placed = MoveObjectPath(dir / "Folder/a.txt", dir / "ramfs", 1);
     const std::string copied = ReadFile(dir / "ramfs/a.txt");
+    // A move would leave the comment and every other attribute behind with its source: it is refused.
+    const signed char moved = MoveObjectPath(dir / "Folder/b.txt", dir / "ramfs", 0);
+    const std::vector<std::string> onRamfs = ListNames(dir / "ramfs");
     umount2((dir / "ramfs").c_str(), MNT_DETACH);
     EXPECT_EQ(placed, 0);
     EXPECT_EQ(copied, "alpha");
-    EXPECT_EQ(log.lines(), std::vector<std::string>{"Moved \"a.txt\" to \"ramfs\""});
+    EXPECT_EQ(moved, 0);
+    EXPECT_EQ(onRamfs, std::vector<std::string>{"a.txt"}) << "the move's copy is taken back";
+    EXPECT_EQ(ReadFile(dir / "Folder/b.txt"), "beta");
+    EXPECT_EQ(GetXattr(dir / "Folder/b.txt", "user.xdg.comment"), "keep me");
+    EXPECT_EQ(GetXattr(dir / "Folder/b.txt", "user.tag"), "red");
+    ASSERT_EQ(log.lines().size(), 2U);
+    EXPECT_EQ(log.lines()[0], "Moved \"a.txt\" to \"ramfs\"");
+    EXPECT_TRUE(log.lines()[1].starts_with("An error occurred: ")) << log.lines()[1];
 }
 
 TEST(MoveObjectPath, ClashGivesIncomingItemANewNameAndKeepsTheOldOne) {
