@@ -9,6 +9,7 @@
 
 #include "platform/ObjectCopy.h"
 #include "support/FilesTestSupport.h"
+#include "support/WithheldFeatures.h"
 
 namespace fs = std::filesystem;
 
@@ -29,35 +30,51 @@ OSErr Copy(const std::string& source, const std::string& folder) {
     return FSCopyObjectSync(&item, &into, nullptr, nullptr, 0);
 }
 
-class ObjectCopyTest : public ::testing::Test {
+// Every test runs with all features, without each one, and without any: the fallbacks run here too.
+class ObjectCopyTest : public WithheldFeaturesTest {
 protected:
-    void SetUp() override { fs::create_directories(dir_ / "to"); }
+    void SetUp() override {
+        WithheldFeaturesTest::SetUp();
+        fs::create_directories(dir_ / "to");
+    }
     TempDir dir_;
 };
 
-TEST_F(ObjectCopyTest, NeverReplacesEvenANameTakenJustBeforePublishing) {
+TEST_P(ObjectCopyTest, NeverReplacesEvenANameTakenJustBeforePublishing) {
     WriteFile(dir_ / "from/file", "new");
     WriteFile(dir_ / "from/pkg.app/inner", "inner");
     symlink("file", (dir_ / "from/link").c_str());
-    for (const std::string name : {"file", "pkg.app", "link"}) {
-        const std::string taken = dir_ / ("to/" + name);
+    // Each name is taken by what a plain rename would replace: a file, or an empty folder.
+    for (const auto& [name, folder] : {std::pair{"file", false}, {"pkg.app", true}, {"link", false}}) {
+        const std::string taken = dir_ / (std::string("to/") + name);
         int runs = 0;
         SetBeforePublishHook([&] {
             ++runs;
-            WriteFile(taken, "arrived first");
+            if (folder) {
+                fs::create_directory(taken);
+            } else {
+                WriteFile(taken, "arrived first");
+            }
         });
-        EXPECT_EQ(Copy(dir_ / ("from/" + name), dir_ / "to"), dupFNErr) << name;
+        EXPECT_EQ(Copy(dir_ / (std::string("from/") + name), dir_ / "to"), dupFNErr) << name;
         SetBeforePublishHook({});
-        EXPECT_EQ(ReadFile(taken) + std::to_string(runs), "arrived first1") << name;
+        EXPECT_EQ(runs, 1) << name;
+        EXPECT_TRUE(folder ? fs::is_empty(taken) : !fs::is_symlink(taken) && ReadFile(taken) == "arrived first")
+            << name << " was replaced";
     }
     EXPECT_EQ(ListNames(dir_ / "to"), (Names{"file", "link", "pkg.app"})) << "no temporary left";
 }
 
-TEST_F(ObjectCopyTest, FilesLinksAndPackagesArriveWithPermissionsTimesAndAttributes) {
+TEST_P(ObjectCopyTest, FilesLinksAndPackagesArriveWithPermissionsTimesAndAttributes) {
     const std::string package = dir_ / "from/Tool.app";
     const std::string tool = package + "/Contents/tool";
-    const std::string data(300000, 'r');
+    // More than one read buffer, and varied, so that a lost, short or repeated buffer shows.
+    std::string data(300 << 10, '\0');
+    for (std::size_t at = 0; at < data.size(); ++at) {
+        data[at] = static_cast<char>(at % 251);
+    }
     WriteFile(tool, data);
+    WriteFile(dir_ / "from/empty", "");
     chmod(tool.c_str(), 0751);
     symlink("tool", (package + "/Contents/current").c_str());
     const bool xattrs = UserXattrsSupported(dir_.path());
@@ -69,7 +86,11 @@ TEST_F(ObjectCopyTest, FilesLinksAndPackagesArriveWithPermissionsTimesAndAttribu
     for (const std::string& entry : {tool, package + "/Contents/current", package}) {
         utimensat(AT_FDCWD, entry.c_str(), times, AT_SYMLINK_NOFOLLOW);
     }
-    ASSERT_EQ(Copy(package, dir_ / "to"), noErr);
+    for (const std::string& entry : {package, tool, package + "/Contents/current", dir_ / "from/empty"}) {
+        ASSERT_EQ(Copy(entry, dir_ / "to"), noErr) << entry;
+    }
+    EXPECT_EQ(ListNames(dir_ / "to"), (Names{"Tool.app", "current", "empty", "tool"})) << "no temporary left";
+    EXPECT_EQ(ReadFile(dir_ / "to/tool") + ReadFile(dir_ / "to/empty"), data);
     const std::string copy = dir_ / "to/Tool.app";
     EXPECT_EQ(ReadFile(copy + "/Contents/tool"), data);
     EXPECT_EQ(fs::read_symlink(copy + "/Contents/current"), "tool");
@@ -82,7 +103,7 @@ TEST_F(ObjectCopyTest, FilesLinksAndPackagesArriveWithPermissionsTimesAndAttribu
     }
 }
 
-TEST_F(ObjectCopyTest, SpecialFilesAreNeverOpened) {
+TEST_P(ObjectCopyTest, SpecialFilesAreNeverOpened) {
     WriteFile(dir_ / "from/pkg.app/file", "");
     ASSERT_EQ(mkfifo((dir_ / "from/pkg.app/fifo").c_str(), 0644), 0);
     // Opening a FIFO without a writer blocks: in a child, a hang ends in a signal, not a stuck test.
@@ -97,7 +118,7 @@ TEST_F(ObjectCopyTest, SpecialFilesAreNeverOpened) {
     EXPECT_TRUE(ListNames(dir_ / "to").empty());
 }
 
-TEST_F(ObjectCopyTest, OutOfSpaceLeavesNothingBehind) {
+TEST_P(ObjectCopyTest, OutOfSpaceLeavesNothingBehind) {
     const TmpfsMount small(dir_ / "small", "256k");
     if (!small.mounted) {
         GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
@@ -111,7 +132,7 @@ TEST_F(ObjectCopyTest, OutOfSpaceLeavesNothingBehind) {
     EXPECT_EQ(ReadFile(dir_ / "from/big") + ReadFile(dir_ / "from/pkg.app/big"), big + big);
 }
 
-TEST_F(ObjectCopyTest, FolderTheUserMayNotWrite) {
+TEST_P(ObjectCopyTest, FolderTheUserMayNotWrite) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs root to switch to an unprivileged user";
     }
@@ -120,5 +141,7 @@ TEST_F(ObjectCopyTest, FolderTheUserMayNotWrite) {
     EXPECT_EQ(RunAsNobody([&] { return Copy(dir_ / "from/file", dir_ / "to") == afpAccessDenied ? 0 : 1; }), 0);
     EXPECT_TRUE(ListNames(dir_ / "to").empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(, ObjectCopyTest, ::testing::ValuesIn(EveryFeatureSetting()), SettingName);
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "platform/ObjectCopy.h"
 #include "support/FilesTestSupport.h"
+#include "support/WithheldFeatures.h"
 
 namespace fs = std::filesystem;
 
@@ -21,13 +22,21 @@ OSErr Move(const std::string& source, const std::string& folder, const std::u16s
     return FSMoveObjectSync(&item, &into, name, target, 0);
 }
 
-TEST(ObjectMoveTest, WithinAFileSystemEverythingMovesAsItselfWithoutReplacing) {
+// Every test runs with all features, without each one, and without any: the fallbacks run here too.
+using ObjectMoveTest = WithheldFeaturesTest;
+
+TEST_P(ObjectMoveTest, WithinAFileSystemEverythingMovesAsItselfWithoutReplacing) {
     const TempDir dir;
     WriteFile(dir / "from/file", "data");
     WriteFile(dir / "from/pkg.app/inner/file", "inner");
     symlink("file", (dir / "from/link").c_str());
     mkfifo((dir / "from/fifo").c_str(), 0644);
     fs::create_directories(dir / "to/pkg.app");
+    WriteFile(dir / "to/taken", "there");
+    const std::u16string taken = u"taken";
+    EXPECT_EQ(Move(dir / "from/file", dir / "to", &taken), dupFNErr);
+    EXPECT_EQ(Move(dir / "from/pkg.app", dir / "to"), dupFNErr) << "not even an empty folder is replaced";
+    EXPECT_EQ(Move(dir / "from/pkg.app", dir / "from/pkg.app/inner"), paramErr);
     FSRef target{};
     const std::u16string name = u"renamed/here";
     ASSERT_EQ(Move(dir / "from/file", dir / "to", &name, &target), noErr);
@@ -35,13 +44,17 @@ TEST(ObjectMoveTest, WithinAFileSystemEverythingMovesAsItselfWithoutReplacing) {
     EXPECT_EQ(Move(dir / "from/link", dir / "to"), noErr);
     EXPECT_EQ(Move(dir / "from/fifo", dir / "to"), noErr) << "a rename opens nothing";
     EXPECT_TRUE(fs::is_symlink(dir / "to/link") && fs::is_fifo(dir / "to/fifo"));
-    EXPECT_EQ(Move(dir / "from/pkg.app", dir / "to"), dupFNErr) << "not even an empty folder is replaced";
-    EXPECT_EQ(Move(dir / "from/pkg.app", dir / "from/pkg.app/inner"), paramErr);
+    const std::u16string moved = u"moved.app";
+    EXPECT_EQ(Move(dir / "from/pkg.app", dir / "to", &moved), noErr);
+    EXPECT_TRUE(ListNames(dir / "from").empty());
+    EXPECT_EQ(ListNames(dir / "to"), (Names{"fifo", "link", "moved.app", "pkg.app", "renamed:here", "taken"}))
+        << "no placeholder or temporary left";
     EXPECT_TRUE(ListNames(dir / "to/pkg.app").empty());
-    EXPECT_EQ(ReadFile(dir / "from/pkg.app/inner/file"), "inner");
+    EXPECT_EQ(ReadFile(dir / "to/taken") + ReadFile(dir / "to/renamed:here"), "theredata");
+    EXPECT_EQ(ReadFile(dir / "to/moved.app/inner/file"), "inner");
 }
 
-TEST(ObjectMoveTest, AcrossFileSystemsTheSourceGoesOnlyOnceItsCopyIsComplete) {
+TEST_P(ObjectMoveTest, AcrossFileSystemsTheSourceGoesOnlyOnceItsCopyIsComplete) {
     const TempDir dir;
     const TmpfsMount other(dir / "other", "256k");
     if (!other.mounted) {
@@ -71,5 +84,7 @@ TEST(ObjectMoveTest, AcrossFileSystemsTheSourceGoesOnlyOnceItsCopyIsComplete) {
     EXPECT_EQ(ListNames(dir / "from"), (Names{"big", "raced"}));
     EXPECT_EQ(ReadFile(dir / "from/big") + ReadFile(dir / "from/raced"), big + "new");
 }
+
+INSTANTIATE_TEST_SUITE_P(, ObjectMoveTest, ::testing::ValuesIn(EveryFeatureSetting()), SettingName);
 
 }  // namespace

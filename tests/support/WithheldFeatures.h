@@ -1,0 +1,34 @@
+// Tests that run once with every optional file-system feature and once without each of them, so
+// that the fallbacks are run on any file system, not only the ones this machine's disk needs.
+#pragma once
+
+#include <ostream>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/FileSystemFeatures.h"
+
+struct Withheld {
+    unsigned features;
+    const char* name;
+};
+inline void PrintTo(const Withheld& withheld, std::ostream* out) { *out << withheld.name; }
+
+/// A fixture whose parameter names the features taken away while each test runs.
+class WithheldFeaturesTest : public ::testing::TestWithParam<Withheld> {
+protected:
+    void SetUp() override { WithholdFileSystemFeatures(GetParam().features); }
+    void TearDown() override { WithholdFileSystemFeatures(0); }
+};
+
+inline std::vector<Withheld> EveryFeatureSetting() {
+    return {{0, "AllFeatures"},
+            {kUnnamedTemporaries, "NoTmpfile"},
+            {kRenameNoReplace, "NoRenameNoReplace"},
+            {kCloning, "NoClone"},
+            {kKernelCopy, "NoCopyFileRange"},
+            {kUnnamedTemporaries | kRenameNoReplace | kCloning | kKernelCopy, "NoOptionalFeature"}};
+}
+
+inline std::string SettingName(const ::testing::TestParamInfo<Withheld>& each) { return each.param.name; }
