@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <filesystem>
 #include <regex>
@@ -153,6 +154,27 @@ TEST_F(RunCommand, KeyFolderNameTakenByAFileFailsEachCopyAndGoesOn) {
     }
 }
 
+TEST_F(RunCommand, AKeyNameTakenByALinkIsNeverPlacedThrough) {
+    WriteFile(dir / "Outside/kept.md", "kept");
+    const std::string targets[] = {dir / "Outside", ".", dir / "Outside/missing"};
+    for (std::size_t row = 0; row < std::size(targets); ++row) {
+        SCOPED_TRACE(targets[row]);
+        const std::string folder = dir / ("Folder" + std::to_string(row));
+        WriteFile(folder + "/a.txt", "a");
+        WriteFile(folder + "/b.pdf", "b");
+        ASSERT_EQ(symlink(targets[row].c_str(), (folder + "/txt").c_str()), 0);
+        const ProgramResult result = byExtension(folder);
+        EXPECT_EQ(result.exitStatus, 0);
+        EXPECT_EQ(ListNames(dir / "Outside"), std::vector<std::string>{"kept.md"});
+        EXPECT_EQ(ListNames(folder), (std::vector<std::string>{"a.txt", "b.pdf", "pdf", "txt"}));
+        EXPECT_EQ(ReadFile(folder + "/pdf/b.pdf"), "b");
+        EXPECT_EQ(std::filesystem::read_symlink(folder + "/txt").string(), targets[row]);
+        const std::vector<std::string> lines = result.logLines();
+        EXPECT_TRUE(Contains(lines, "An error occurred: -1407")) << result.err;
+        EXPECT_TRUE(Contains(lines, CouldNotBeMoved(folder + "/a.txt", folder + "/txt"))) << result.err;
+    }
+}
+
 TEST_F(RunCommand, SpecialFilesAreNeverOpenedAndTheRunGoesOn) {
     WriteFile(dir / "Folder/a.txt", "x");
     ASSERT_EQ(mkfifo((dir / "Folder/pipe.txt").c_str(), 0644), 0);
@@ -186,4 +208,49 @@ TEST_F(RunCommand, AFolderTheUserMayNotWriteLosesNothing) {
     EXPECT_TRUE(ListNames(dir / "Folder/txt").empty()) << "no partial file and no temporary left behind";
     EXPECT_EQ(ReadFile(dir / "Folder/a.txt"), "x");
     EXPECT_TRUE(Contains(result.logLines(), "An error occurred: -5000")) << result.err;
+}
+
+// So few descriptors that a walk keeping open every folder it has passed runs out among the siblings,
+// while one holding only the folders it is inside of (a descriptor a level beyond the dozen a run
+// starts with) still reaches the bottom of the chain.
+TEST_F(RunCommand, ARecursiveWalkFitsInFewDescriptors) {
+    if (std::system("command -v prlimit >/dev/null") != 0) {
+        GTEST_SKIP() << "prlimit is missing (Debian: util-linux)";
+    }
+    constexpr int kSiblings = 60;
+    constexpr int kDepth = 30;
+    std::vector<std::string> folders;
+    for (int sibling = 0; sibling < kSiblings; ++sibling) {
+        folders.push_back(dir / ("Wide/S" + std::to_string(sibling)));
+    }
+    std::string chain = dir / "Deep";
+    for (int level = 0; level < kDepth; ++level) {
+        folders.push_back(chain += "/D");
+    }
+    for (const std::string& folder : folders) {
+        for (const char* extension : {"txt", "pdf", "jpg"}) {
+            WriteFile(folder + "/f." + extension, extension);
+        }
+    }
+    ASSERT_EQ(corvane({"defaults", "write", "RecurseFolders", "-bool", "true"}).exitStatus, 0);
+    for (const std::string top : {"Wide", "Deep"}) {
+        const ProgramResult result = RunCorvane({"run", "Aggregate Files by Extension", dir / top},
+                                                {{"HOME", dir / "home"}, {"XDG_CONFIG_HOME", dir / "home/.config"}},
+                                                {"prlimit", "--nofile=50:50", "--"});
+        EXPECT_EQ(result.exitStatus, 0);
+        const std::vector<std::string> lines = result.logLines();
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& line) { return line.starts_with("An error occurred"); }),
+                  0)
+            << top;
+    }
+    std::vector<std::string> untidied;
+    for (const std::string& folder : folders) {
+        for (const std::string extension : {"txt", "pdf", "jpg"}) {
+            if (ReadFile(folder + "/" + extension + "/f." + extension) != extension) {
+                untidied.push_back(folder + "/f." + extension);
+            }
+        }
+    }
+    EXPECT_TRUE(untidied.empty()) << untidied.size() << " files not copied, the first " << untidied.front();
 }

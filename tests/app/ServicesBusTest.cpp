@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <limits>
 #include <sdbus-c++/sdbus-c++.h>
 #include <thread>
@@ -157,6 +158,38 @@ TEST_F(ServicesBus, RequestsSentBackToBackRunOneAfterTheOtherInArrivalOrder) {
         }
     }
     EXPECT_EQ(order, std::string(kFiles, 'E') + std::string(kFiles, 'M'));
+}
+
+TEST_F(ServicesBus, TheProviderHoldsNoMoreDescriptorsAfterManyRequestsThanAfterTheFirst) {
+    constexpr int kRequests = 201;
+    const auto folder = [this](int request) { return dir / ("Many/F" + std::to_string(request)); };
+    for (int request = 0; request < kRequests; ++request) {
+        WriteFile(folder(request) + "/a.txt", "a");
+        WriteFile(folder(request) + "/b.pdf", "b");
+        WriteFile(folder(request) + "/Sub/c.txt", "c");
+    }
+    // Recursion on, so that each request also opens and lets go of a subfolder's pool.
+    ASSERT_EQ(corvane({"defaults", "write", "RecurseFolders", "-bool", "true"}).exitStatus, 0);
+    auto provider = serve();
+    auto connection = sdbus::createSessionBusConnectionWithAddress(bus->address());
+    auto proxy = sdbus::createProxy(*connection, kServicesBusName, kServicesObjectPath);
+    const auto handle = [&](int request) {
+        sdbus::MethodCall call = proxy->createMethodCall(kServicesInterface, kServicesMethod);
+        call << std::vector<std::string>{folder(request)} << kByExtension;
+        proxy->callMethod(call, std::numeric_limits<std::uint64_t>::max());
+    };
+    const auto heldDescriptors = [&] {
+        const fs::directory_iterator fds("/proc/" + std::to_string(provider->pid()) + "/fd");
+        return std::distance(fs::begin(fds), fs::end(fds));
+    };
+    // Whatever the provider keeps open for good is open once the first request has been handled.
+    handle(0);
+    const auto afterFirst = heldDescriptors();
+    for (int request = 1; request < kRequests; ++request) {
+        handle(request);
+    }
+    EXPECT_EQ(heldDescriptors(), afterFirst);
+    EXPECT_EQ(ReadFile(folder(kRequests - 1) + "/Sub/txt/c.txt"), "c") << "the last request ran, and recursed";
 }
 
 // Serves in this process so that the mode can be read; the child's SIGTERM, held back until collected, ends it.

@@ -1,0 +1,115 @@
+// A tree deeper than PATH_MAX tidied end to end. No path to its bottom can be handed to the kernel,
+// so the test builds, reads and removes it one name at a time from folder descriptors.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/RunProgram.h"
+#include "support/TempDir.h"
+
+namespace {
+
+struct Descriptor {
+    explicit Descriptor(int opened) : fd(opened) {}
+    ~Descriptor() {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    const int fd;
+};
+
+int OpenFolderAt(int folder, const std::string& name) {
+    return openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+void WriteFileAt(int folder, const std::string& name, const std::string& bytes) {
+    const Descriptor file(openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    ASSERT_GE(file.fd, 0) << name;
+    ASSERT_EQ(write(file.fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+}
+
+std::string ReadFileAt(int folder, const std::string& relative) {
+    const Descriptor file(openat(folder, relative.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    std::string bytes(64, '\0');
+    const ssize_t got = file.fd < 0 ? -1 : read(file.fd, bytes.data(), bytes.size());
+    return got < 0 ? std::string("(unreadable)") : bytes.substr(0, static_cast<std::size_t>(got));
+}
+
+// Removes name in folder and all it holds, a level at a time, which removal by path cannot do here.
+void RemoveAt(int folder, const std::string& name) {
+    const int inner = OpenFolderAt(folder, name);
+    if (inner < 0) {
+        unlinkat(folder, name.c_str(), 0);
+        return;
+    }
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(fdopendir(inner), closedir);
+    std::vector<std::string> names;
+    while (const dirent* entry = readdir(listing.get())) {
+        if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..") {
+            names.emplace_back(entry->d_name);
+        }
+    }
+    for (const std::string& inside : names) {
+        RemoveAt(dirfd(listing.get()), inside);
+    }
+    unlinkat(folder, name.c_str(), AT_REMOVEDIR);
+}
+
+// Declared after the TempDir, so that the chain is gone before removal by path gets to it.
+struct RemovedFirst {
+    ~RemovedFirst() { RemoveAt(AT_FDCWD, path); }
+    const std::string path;
+};
+
+}  // namespace
+
+TEST(DeepTree, ATreeDeeperThanPathMaxIsTidiedToItsBottom) {
+    constexpr int kDepth = 40;
+    constexpr int kMiddle = kDepth / 2;
+    const std::string name(120, 'n');
+    TempDir dir;
+    const RemovedFirst tree{dir / "Top"};
+    ASSERT_GT((dir / "Top").size() + kDepth * (name.size() + 1), static_cast<std::size_t>(PATH_MAX));
+    ASSERT_EQ(mkdir((dir / "Top").c_str(), 0755), 0);
+    {
+        std::vector<std::unique_ptr<Descriptor>> levels;
+        levels.push_back(std::make_unique<Descriptor>(OpenFolderAt(AT_FDCWD, dir / "Top")));
+        for (int level = 1; level <= kDepth; ++level) {
+            ASSERT_EQ(mkdirat(levels.back()->fd, name.c_str(), 0755), 0) << level;
+            levels.push_back(std::make_unique<Descriptor>(OpenFolderAt(levels.back()->fd, name)));
+        }
+        WriteFileAt(levels[kMiddle]->fd, "mid.txt", "middle");
+        WriteFileAt(levels.back()->fd, "deep.txt", "bottom");
+    }
+    const std::map<std::string, std::string> environment = {{"HOME", dir / "home"},
+                                                             {"XDG_CONFIG_HOME", dir / "home/.config"}};
+    ASSERT_EQ(RunCorvane({"defaults", "write", "RecurseFolders", "-bool", "true"}, environment).exitStatus, 0);
+    const ProgramResult result = RunCorvane({"run", "Aggregate Files by Extension", dir / "Top"}, environment);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    const std::vector<std::string> lines = result.logLines();
+    EXPECT_TRUE(std::find(lines.begin(), lines.end(), "Moved \"deep.txt\" to \"txt\"") != lines.end()) << result.err;
+
+    auto level = std::make_unique<Descriptor>(OpenFolderAt(AT_FDCWD, dir / "Top"));
+    for (int depth = 1; depth <= kDepth; ++depth) {
+        level = std::make_unique<Descriptor>(OpenFolderAt(level->fd, name));
+        ASSERT_GE(level->fd, 0) << depth;
+        if (depth == kMiddle) {
+            EXPECT_EQ(ReadFileAt(level->fd, "txt/mid.txt"), "middle");
+        }
+    }
+    EXPECT_EQ(ReadFileAt(level->fd, "txt/deep.txt"), "bottom");
+    EXPECT_EQ(ReadFileAt(level->fd, "deep.txt"), "bottom") << "the original stays";
+}
