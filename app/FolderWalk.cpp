@@ -32,7 +32,8 @@ void fold_folder(const FSRef* folder) {
         const std::vector<FSRef> items = GetDirectoryItemsList(folder);
         for (const FSRef& entry : items) {
             const FSRef item = entry;
-            if (!FSIsFSRefValid(&item) || IsInvisible(&item) || !ItemIsPlainFolder(&item)) {
+            // Whether it is a plain folder is asked first: of a file, the reference alone tells.
+            if (!ItemIsPlainFolder(&item) || !FSIsFSRefValid(&item) || IsInvisible(&item)) {
                 continue;
             }
             // What a subfolder's run opens is let go when it ends, so a walk holds the folders it

@@ -20,7 +20,8 @@ void aggregate_files_by_date(const FSRef* folder, const FSRef* destination, std:
     const std::vector<FSRef> items = GetDirectoryItemsList(destination);
     for (const FSRef& entry : items) {
         const FSRef subfolder = entry;
-        if (!FSIsFSRefValid(&subfolder) || IsInvisible(&subfolder) || !ItemIsPlainFolder(&subfolder)) {
+        // Whether it is a plain folder is asked first: of a file, the reference alone tells.
+        if (!ItemIsPlainFolder(&subfolder) || !FSIsFSRefValid(&subfolder) || IsInvisible(&subfolder)) {
             continue;
         }
         // Files already inside a subfolder are moved on, never copied again; what the pass opens
