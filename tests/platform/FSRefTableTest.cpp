@@ -1,7 +1,6 @@
 #include <cstdio>
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -78,31 +77,6 @@ TEST(FSRefTest, PoolReleasesTheReferencesMadeInIt) {
     EXPECT_TRUE(FSIsFSRefValid(&before)) << "made with no pool open";
     EXPECT_EQ(EntryRef(dir / "before").pathSlot, before.pathSlot);
     EXPECT_EQ(FSRefTableSize(), sizeBefore) << "released slots are reused and one path is recorded once";
-}
-
-TEST(FSRefTest, ReleasingAPoolKeepsEveryOlderSlotFindable) {
-    const TempDir dir;
-    constexpr int kOlder = 500;
-    constexpr int kInPool = 1500;
-    for (int i = 0; i < kOlder + kInPool; ++i) {
-        WriteFile(dir / ("f" + std::to_string(i)), "");
-    }
-    std::vector<FSRef> older;
-    for (int i = 0; i < kOlder; ++i) {
-        older.push_back(EntryRef(dir / ("f" + std::to_string(i))));
-    }
-    const std::uint32_t sizeBefore = FSRefTableSize();
-    {
-        // Enough slots to make the index grow, then all of them released at once.
-        AutoreleasePool pool;
-        for (int i = kOlder; i < kOlder + kInPool; ++i) {
-            EntryRef(dir / ("f" + std::to_string(i)));
-        }
-    }
-    for (int i = 0; i < kOlder; ++i) {
-        EXPECT_EQ(EntryRef(dir / ("f" + std::to_string(i))).pathSlot, older[i].pathSlot) << i;
-    }
-    EXPECT_EQ(FSRefTableSize(), sizeBefore);
 }
 
 }  // namespace
