@@ -14,37 +14,26 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileDescriptors.h"
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 
 namespace {
-
-struct Descriptor {
-    explicit Descriptor(int opened) : fd(opened) {}
-    ~Descriptor() {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    const int fd;
-};
 
 int OpenFolderAt(int folder, const std::string& name) {
     return openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
 void WriteFileAt(int folder, const std::string& name, const std::string& bytes) {
-    const Descriptor file(openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    ASSERT_GE(file.fd, 0) << name;
-    ASSERT_EQ(write(file.fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    const UniqueFd file(openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    ASSERT_TRUE(file.valid()) << name;
+    ASSERT_EQ(write(file.get(), bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
 }
 
 std::string ReadFileAt(int folder, const std::string& relative) {
-    const Descriptor file(openat(folder, relative.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const UniqueFd file(openat(folder, relative.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     std::string bytes(64, '\0');
-    const ssize_t got = file.fd < 0 ? -1 : read(file.fd, bytes.data(), bytes.size());
+    const ssize_t got = file.valid() ? read(file.get(), bytes.data(), bytes.size()) : -1;
     return got < 0 ? std::string("(unreadable)") : bytes.substr(0, static_cast<std::size_t>(got));
 }
 
@@ -85,14 +74,14 @@ TEST(DeepTree, ATreeDeeperThanPathMaxIsTidiedToItsBottom) {
     ASSERT_GT((dir / "Top").size() + kDepth * (name.size() + 1), static_cast<std::size_t>(PATH_MAX));
     ASSERT_EQ(mkdir((dir / "Top").c_str(), 0755), 0);
     {
-        std::vector<std::unique_ptr<Descriptor>> levels;
-        levels.push_back(std::make_unique<Descriptor>(OpenFolderAt(AT_FDCWD, dir / "Top")));
+        std::vector<UniqueFd> levels;
+        levels.emplace_back(OpenFolderAt(AT_FDCWD, dir / "Top"));
         for (int level = 1; level <= kDepth; ++level) {
-            ASSERT_EQ(mkdirat(levels.back()->fd, name.c_str(), 0755), 0) << level;
-            levels.push_back(std::make_unique<Descriptor>(OpenFolderAt(levels.back()->fd, name)));
+            ASSERT_EQ(mkdirat(levels.back().get(), name.c_str(), 0755), 0) << level;
+            levels.emplace_back(OpenFolderAt(levels.back().get(), name));
         }
-        WriteFileAt(levels[kMiddle]->fd, "mid.txt", "middle");
-        WriteFileAt(levels.back()->fd, "deep.txt", "bottom");
+        WriteFileAt(levels[kMiddle].get(), "mid.txt", "middle");
+        WriteFileAt(levels.back().get(), "deep.txt", "bottom");
     }
     const std::map<std::string, std::string> environment = {{"HOME", dir / "home"},
                                                              {"XDG_CONFIG_HOME", dir / "home/.config"}};
@@ -102,14 +91,14 @@ TEST(DeepTree, ATreeDeeperThanPathMaxIsTidiedToItsBottom) {
     const std::vector<std::string> lines = result.logLines();
     EXPECT_TRUE(std::find(lines.begin(), lines.end(), "Moved \"deep.txt\" to \"txt\"") != lines.end()) << result.err;
 
-    auto level = std::make_unique<Descriptor>(OpenFolderAt(AT_FDCWD, dir / "Top"));
+    UniqueFd level(OpenFolderAt(AT_FDCWD, dir / "Top"));
     for (int depth = 1; depth <= kDepth; ++depth) {
-        level = std::make_unique<Descriptor>(OpenFolderAt(level->fd, name));
-        ASSERT_GE(level->fd, 0) << depth;
+        level = UniqueFd(OpenFolderAt(level.get(), name));
+        ASSERT_TRUE(level.valid()) << depth;
         if (depth == kMiddle) {
-            EXPECT_EQ(ReadFileAt(level->fd, "txt/mid.txt"), "middle");
+            EXPECT_EQ(ReadFileAt(level.get(), "txt/mid.txt"), "middle");
         }
     }
-    EXPECT_EQ(ReadFileAt(level->fd, "txt/deep.txt"), "bottom");
-    EXPECT_EQ(ReadFileAt(level->fd, "deep.txt"), "bottom") << "the original stays";
+    EXPECT_EQ(ReadFileAt(level.get(), "txt/deep.txt"), "bottom");
+    EXPECT_EQ(ReadFileAt(level.get(), "deep.txt"), "bottom") << "the original stays";
 }
