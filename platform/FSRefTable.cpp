@@ -3,8 +3,10 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <deque>
 #include <climits>
 #include <functional>
+#include <memory>
 #include <new>
 #include <unordered_map>
 #include <vector>
@@ -14,8 +16,9 @@
 
 namespace {
 
-// 16 bytes a slot plus the name bytes: a folder of 100,000 items costs a few megabytes, because a
-// slot keeps its folder's slot instead of a whole path. A root keeps its whole path as its name.
+// 16 bytes a slot plus the name bytes and a few bytes of index: a folder of 100,000 items costs a few
+// megabytes, because a slot keeps its folder's slot instead of a whole path. A root keeps its whole
+// path as its name.
 struct Entry {
     std::uint32_t parent;
     std::uint32_t generation;
@@ -42,6 +45,43 @@ struct Folder {
     std::uint32_t openedIn;
 };
 
+// The names of the slots, end to end in blocks of their own: a table of millions of names grows a
+// block at a time, never by copying all of them into a buffer twice as large.
+class NameStore {
+public:
+    std::uint32_t End() const { return end_; }
+
+    /// Where name now starts; a name never straddles two blocks.
+    std::uint32_t Append(std::string_view name) {
+        std::uint32_t start = end_;
+        if (start % kBlock + name.size() > kBlock) {
+            start += kBlock - start % kBlock;
+        }
+        if (start / kBlock >= blocks_.size()) {
+            blocks_.push_back(std::make_unique<char[]>(kBlock));
+        }
+        name.copy(blocks_[start / kBlock].get() + start % kBlock, name.size());
+        end_ = start + static_cast<std::uint32_t>(name.size());
+        return start;
+    }
+
+    std::string_view At(std::uint32_t offset, std::uint16_t length) const {
+        return {blocks_[offset / kBlock].get() + offset % kBlock, length};
+    }
+
+    /// Forgets every name from end on.
+    void TruncateTo(std::uint32_t end) {
+        end_ = end;
+        blocks_.resize(end == 0 ? 0 : (end - 1) / kBlock + 1);
+    }
+
+private:
+    // Larger than any name, a root's whole path included.
+    static constexpr std::uint32_t kBlock = 1U << 16;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::uint32_t end_ = 0;
+};
+
 bool IsEntryName(std::string_view name) {
     return !name.empty() && name.size() <= NAME_MAX && name != "." && name != ".." &&
            name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
@@ -59,16 +99,16 @@ public:
 
     std::uint32_t Add(std::uint32_t parent, std::string_view name) {
         const auto slot = static_cast<std::uint32_t>(entries_.size());
-        const auto offset = static_cast<std::uint32_t>(names_.size());
+        const std::uint32_t end = names_.End();
         try {
-            names_.append(name);
+            const std::uint32_t offset = names_.Append(name);
             entries_.push_back(Entry{parent, generation_, offset, static_cast<std::uint16_t>(name.size())});
             index_.Insert(slot);
         } catch (const std::bad_alloc&) {
             if (entries_.size() > slot) {
                 entries_.resize(slot);
             }
-            names_.resize(offset);
+            names_.TruncateTo(end);
             return kNoSlot;
         }
         return slot;
@@ -83,7 +123,7 @@ public:
     bool Has(std::uint32_t slot) const { return slot != kNoSlot && slot < entries_.size(); }
     const Entry& At(std::uint32_t slot) const { return entries_[slot]; }
     std::string_view NameOf(const Entry& entry) const {
-        return std::string_view(names_).substr(entry.nameOffset, entry.nameLength);
+        return names_.At(entry.nameOffset, entry.nameLength);
     }
     std::uint32_t Size() const { return static_cast<std::uint32_t>(entries_.size()); }
     std::uint32_t Generation() const { return generation_; }
@@ -108,7 +148,7 @@ public:
         for (std::uint32_t slot = Size(); slot-- > pool.sizeAtOpen;) {
             index_.Erase(slot);
         }
-        names_.resize(entries_[pool.sizeAtOpen - 1].nameOffset + entries_[pool.sizeAtOpen - 1].nameLength);
+        names_.TruncateTo(entries_[pool.sizeAtOpen - 1].nameOffset + entries_[pool.sizeAtOpen - 1].nameLength);
         entries_.resize(pool.sizeAtOpen);
         generation_ = pool.enclosingGeneration;
     }
@@ -194,8 +234,9 @@ private:
 
     Key KeyOf(std::uint32_t slot) const { return Key{entries_[slot].parent, NameOf(entries_[slot])}; }
 
-    std::vector<Entry> entries_;
-    std::string names_;
+    // A deque grows a block at a time too.
+    std::deque<Entry> entries_;
+    NameStore names_;
     Index index_{this};
     std::vector<::OpenPool> pools_;
     std::uint32_t generation_ = 0;
