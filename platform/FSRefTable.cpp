@@ -407,14 +407,6 @@ OSErr FSRefTableFolderAsSeen(std::uint32_t slot, int& fd, struct stat* status) {
 
 std::uint32_t FSRefTableSize() { return TheTable().Size(); }
 
-std::uint32_t FSRefTableOpenFolders() {
-    std::uint32_t open = 0;
-    for (const auto& folder : TheTable().folders) {
-        open += folder.second.fd.valid() ? 1 : 0;
-    }
-    return open;
-}
-
 AutoreleasePool::AutoreleasePool() { TheTable().OpenPool(); }
 
 AutoreleasePool::~AutoreleasePool() { TheTable().ClosePool(); }

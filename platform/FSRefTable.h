@@ -58,6 +58,5 @@ OSErr FSRefTableFolder(std::uint32_t slot, dev_t device, ino_t inode, int& fd);
 /// identity and kind (st_dev, st_ino, st_mode) and nothing else.
 OSErr FSRefTableFolderAsSeen(std::uint32_t slot, int& fd, struct stat* status = nullptr);
 
-/// How many slots the table holds, and how many folder descriptors it holds open, for tests.
+/// How many slots the table holds, for tests of its growth.
 std::uint32_t FSRefTableSize();
-std::uint32_t FSRefTableOpenFolders();
