@@ -16,9 +16,30 @@ LogSink& InstalledSink() {
     return sink;
 }
 
+// A value's control characters are written as escapes, so that a file name holding a newline or a
+// terminal sequence cannot forge a line of its own or rewrite what a reader sees. Nothing else changes.
+void AppendText(std::string& line, std::string_view text) {
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            line.push_back(c);
+        } else if (c == '\n') {
+            line.append("\\n");
+        } else if (c == '\t') {
+            line.append("\\t");
+        } else if (c == '\r') {
+            line.append("\\r");
+        } else {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+            line.append(escape);
+        }
+    }
+}
+
 void AppendArgument(std::string& line, const LogArgument& argument) {
     if (const auto* text = std::get_if<std::string_view>(&argument)) {
-        line.append(*text);
+        AppendText(line, *text);
     } else {
         line.append(std::to_string(std::get<std::int64_t>(argument)));
     }

@@ -10,7 +10,7 @@
 #include <variant>
 
 /// A value for one placeholder: "%@" takes text, "%d" a number. Values are inserted as text,
-/// never read as a format.
+/// never read as a format; a control character in a text is written as an escape ("\n", "\x1b").
 using LogArgument = std::variant<std::string_view, std::int64_t>;
 
 /// Writes one line: format with each "%@" or "%d" replaced by the next argument in turn.

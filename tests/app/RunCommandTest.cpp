@@ -128,6 +128,7 @@ TEST_F(RunCommand, UsageErrorsExitWithTwo) {
 TEST_F(RunCommand, AwkwardNamesAreLoggedAsTextAndNothingIsLost) {
     WriteFile(dir / "Folder/100%d %@ done.txt", "percent");
     WriteFile(dir / "Folder/two\nlines.txt", "newline");
+    WriteFile(dir / "Folder/\x1b[31mred.txt", "escape");
     WriteFile(dir / "Folder/a:b.txt", "colon");
     WriteFile(dir / "Folder/bad\xff.txt", "not utf-8");
     const ProgramResult result = byExtension(dir / "Folder");
@@ -138,6 +139,10 @@ TEST_F(RunCommand, AwkwardNamesAreLoggedAsTextAndNothingIsLost) {
     EXPECT_NE(access((dir / "Folder/txt/bad\xff.txt").c_str(), F_OK), 0) << "a name without UTF-8 form is skipped";
     EXPECT_TRUE(Contains(result.logLines(), "Moving: " + dir / "Folder/100%d %@ done.txt"));
     EXPECT_TRUE(Contains(result.logLines(), "Moved \"a/b.txt\" to \"txt\""));
+    // A name cannot forge a line of its own, nor hand the reader's terminal a sequence.
+    EXPECT_TRUE(Contains(result.logLines(), "Moved \"two\\nlines.txt\" to \"txt\""));
+    EXPECT_TRUE(Contains(result.logLines(), "Moved \"\\x1b[31mred.txt\" to \"txt\""));
+    EXPECT_EQ(result.err.find('\x1b'), std::string::npos);
 }
 
 TEST_F(RunCommand, KeyFolderNameTakenByAFileFailsEachCopyAndGoesOn) {
