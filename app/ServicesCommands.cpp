@@ -6,6 +6,7 @@
 
 #include "app/AppController.h"
 #include "app/CommandTable.h"
+#include "platform/Log.h"
 #include "platform/ServicesClient.h"
 #include "platform/ServicesDeclarations.h"
 #include "platform/ServicesProvider.h"
@@ -33,6 +34,20 @@ std::string AbsolutePath(const std::string& path) {
     return error ? path : absolute.string();
 }
 
+// A request reaches the provider from anywhere; a relative path in it would be read against the
+// provider's own working folder, which is no folder the user chose.
+std::vector<std::string> AbsolutePathsOnly(const std::vector<std::string>& filenames) {
+    std::vector<std::string> absolute;
+    for (const std::string& path : filenames) {
+        if (path.starts_with('/')) {
+            absolute.push_back(path);
+        } else {
+            NSLog("Refused \"%@\": a request names its folders by absolute path", {path});
+        }
+    }
+    return absolute;
+}
+
 }  // namespace
 
 int RunServe() {
@@ -42,7 +57,8 @@ int RunServe() {
     controller.applicationWillFinishLaunching([&] {
         provider = ServicesProvider::Register(
             [&controller](const std::vector<std::string>& filenames, const std::string& userData) {
-                controller.handleMenuSelection(&filenames, &userData);
+                const std::vector<std::string> absolute = AbsolutePathsOnly(filenames);
+                controller.handleMenuSelection(&absolute, &userData);
             },
             &failure);
         if (provider) {

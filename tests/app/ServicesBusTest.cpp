@@ -122,9 +122,15 @@ TEST_F(ServicesBus, AClientThatIsNotOursIsServedAndAMalformedCallGetsAnErrorRepl
     const ProgramResult sent = dbusSend({"array:string:" + dir / "Folder", "string:" + kByExtension});
     EXPECT_EQ(sent.exitStatus, 0) << sent.err;
     EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a") << "the reply came after the request had run";
+    // A relative path would be read against the provider's own working folder, which is nobody's.
+    WriteFile(dir / "Relative/b.txt", "b");
+    const std::string relative = std::filesystem::relative(dir / "Relative").string();
+    ASSERT_EQ(dbusSend({"array:string:" + relative, "string:" + kByExtension}).exitStatus, 0);
+    EXPECT_EQ(ListNames(dir / "Relative"), std::vector<std::string>{"b.txt"});
     const std::vector<std::string> lines = serveLines();
-    ASSERT_FALSE(lines.empty());
+    ASSERT_EQ(lines.size(), 4U) << ReadFile(serveLog());
     EXPECT_EQ(lines.front(), "Aggregating folder Folder") << "the bad calls logged nothing";
+    EXPECT_EQ(lines.back(), "Refused \"" + relative + "\": a request names its folders by absolute path");
 }
 
 TEST_F(ServicesBus, RequestsSentBackToBackRunOneAfterTheOtherInArrivalOrder) {
