@@ -7,9 +7,22 @@
 #include "grouping/MimeTypeForURL.h"
 #include "platform/AutoreleasePool.h"
 #include "platform/FileDescriptors.h"
+#include "platform/LaunchServices.h"
 #include "platform/Log.h"
 #include "platform/UnicodeText.h"
 #include "platform/UserDefaults.h"
+
+namespace {
+
+// A package is one item to the user, tidied as a file in its folder and never entered.
+std::string WhyNotAPlainFolder(const FSRef& item) {
+    LSItemInfoRecord info{};
+    const bool container =
+        LSCopyItemInfoForRef(&item, kLSRequestAllFlags, &info) == noErr && (info.flags & kLSItemInfoIsContainer) != 0;
+    return container ? "is a package, which Corvane tidies as a file and never enters" : "is not a folder";
+}
+
+}  // namespace
 
 void AppController::applicationWillFinishLaunching(const ServicesRegistration& registerServices) {
     if (registerServices) {
@@ -22,6 +35,7 @@ void AppController::applicationWillFinishLaunching(const ServicesRegistration& r
 }
 
 void AppController::handleMenuSelection(const std::vector<std::string>* filenames, const std::string* userData) {
+    lastRequest.clear();
     if (filenames == nullptr || filenames->empty()) {
         return;
     }
@@ -34,16 +48,22 @@ void AppController::handleMenuSelection(const std::vector<std::string>* filename
     // The references resolved for the request's own paths are released with it.
     const AutoreleasePool requestPool;
     for (const std::string& path : *filenames) {
+        FolderOutcome& outcome = lastRequest.emplace_back(FolderOutcome{path, {}, {}});
         if (!UTF16FromUTF8(path)) {
+            outcome.refusal = "is not a name in UTF-8";
             continue;
         }
         FSRef folder{};
-        if (FSPathMakeRef(path.c_str(), &folder, nullptr) != noErr) {
+        if (const OSErr status = FSPathMakeRef(path.c_str(), &folder, nullptr); status != noErr) {
+            outcome.refusal = status == fnfErr ? "does not exist" : "cannot be opened (" + std::to_string(status) + ")";
             continue;
         }
         if (!ItemIsPlainFolder(&folder)) {
+            outcome.refusal = WhyNotAPlainFolder(folder);
             continue;
         }
+        gPlacementCounts = {};
         FoldFolder(&folder);
+        outcome.counts = gPlacementCounts;
     }
 }

@@ -6,7 +6,16 @@
 #include <string>
 #include <vector>
 
-/// The one delegate and Services provider. It keeps no state of its own.
+#include "grouping/PlacementCounts.h"
+
+/// What became of one folder of a request: why it was not tidied, or how its files fared.
+struct FolderOutcome {
+    std::string path;
+    std::string refusal;  ///< empty when the folder was tidied
+    PlacementCounts counts;
+};
+
+/// The one delegate and Services provider. It keeps what became of the folders of the last request.
 class AppController {
 public:
     /// What makes this process the Services provider and refreshes the declarations; empty when the
@@ -17,6 +26,8 @@ public:
     void applicationWillFinishLaunching(const ServicesRegistration& registerServices = {});
 
     /// Runs the whole command before returning. filenames is null when the request carries none;
-    /// userData is null when absent.
+    /// userData is null when absent. lastRequest then says what became of each folder named.
     void handleMenuSelection(const std::vector<std::string>* filenames, const std::string* userData);
+
+    std::vector<FolderOutcome> lastRequest;
 };

@@ -2,11 +2,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <iostream>
 
 #include "app/AppController.h"
 #include "app/CommandTable.h"
 #include "app/DefaultsCommand.h"
+#include "app/RunSummary.h"
 #include "app/ServicesCommands.h"
 
 namespace {
@@ -22,10 +24,15 @@ std::string CommandList() {
 }
 
 int RunRequest(const std::string& command, const std::vector<std::string>& paths) {
+    if (!GroupingModeForCommand(command)) {
+        std::cerr << "corvane run: unknown command \"" << command << "\"\n" << CommandList();
+        return kUsageError;
+    }
     AppController controller;
     controller.applicationWillFinishLaunching();
     controller.handleMenuSelection(&paths, &command);
-    return 0;
+    std::cerr << RunSummary(controller.lastRequest);
+    return AnythingFailed(controller.lastRequest) ? 1 : 0;
 }
 
 }  // namespace
@@ -33,6 +40,7 @@ int RunRequest(const std::string& command, const std::vector<std::string>& paths
 int RunCommandLine(int argc, char** argv) {
     CLI::App app{"Corvane tidies folders: it files each visible file into subfolders named after a key."};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "corvane " CORVANE_VERSION);
 
     std::string command;
     std::vector<std::string> paths;
@@ -60,13 +68,21 @@ int RunCommandLine(int argc, char** argv) {
     CLI::App* remove = defaults->add_subcommand("delete", "Remove the preference KEY");
     remove->add_option("KEY", defaultsArguments)->required();
 
+    // Named in the message: CLI11 alone would only say that a command is required.
+    const auto known = [&app](const std::string& name) {
+        const std::vector<CLI::App*> commands = app.get_subcommands({});
+        return std::any_of(commands.begin(), commands.end(), [&name](CLI::App* each) { return each->check_name(name); });
+    };
+    if (argc > 1 && argv[1][0] != '-' && !known(argv[1])) {
+        std::cerr << "corvane: unknown command \"" << argv[1]
+                  << "\"; the commands are run, serve, request, install-services and defaults (see --help)\n";
+        return kUsageError;
+    }
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& help) {
-        return app.exit(help);
     } catch (const CLI::ParseError& error) {
-        app.exit(error);
-        return kUsageError;
+        // --help and --version end the parse too, successfully.
+        return app.exit(error) == 0 ? 0 : kUsageError;
     }
 
     if (run->parsed()) {

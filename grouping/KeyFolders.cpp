@@ -6,6 +6,7 @@
 #include "fileops/DirectoryListing.h"
 #include "fileops/ItemTests.h"
 #include "fileops/ObjectMover.h"
+#include "grouping/PlacementCounts.h"
 #include "platform/Log.h"
 #include "platform/UnicodeText.h"
 
@@ -39,17 +40,20 @@ const std::string* KeyFolderPath(DestinationDictionary& destinations, const FSRe
 void PlaceFileUnderKey(DestinationDictionary& destinations, const FSRef* parent, const std::string& key,
                        const FSRef* file, signed char copy) {
     const std::string* keyFolderPath = KeyFolderPath(destinations, parent, key);
-    if (keyFolderPath == nullptr) {
-        return;
-    }
-    const std::optional<std::string> filePath = PathOfRef(file);
+    const std::optional<std::string> filePath = keyFolderPath != nullptr ? PathOfRef(file) : std::nullopt;
     if (!filePath) {
+        ++gPlacementCounts.failed;
         return;
     }
     NSLog("Moving: %@", {*filePath});
     if (MoveObjectPath(*filePath, *keyFolderPath, copy) == 0) {
         NSLog("The file \"%@\" could not be moved to \"%@\". A file by the same name may exists there already.",
               {*filePath, *keyFolderPath});
+        ++gPlacementCounts.failed;
+    } else if (filePath->substr(0, filePath->rfind('/')) == *keyFolderPath) {
+        ++gPlacementCounts.leftAlone;
+    } else {
+        ++(copy != 0 ? gPlacementCounts.copied : gPlacementCounts.moved);
     }
 }
 
@@ -82,13 +86,14 @@ void GroupFilesByKey(const FSRef* folder, const FSRef* parent, const KeyOfFile& 
         const FSRef file = entry;
         if (!FSIsFSRefValid(&file)) {
             NSLog("Inavlid FSRef");
+            ++gPlacementCounts.failed;
             continue;
         }
-        if (IsInvisible(&file)) {
+        const std::optional<std::string> key = IsInvisible(&file) ? std::nullopt : keyOf(&file);
+        if (!key) {
+            ++gPlacementCounts.leftAlone;
             continue;
         }
-        if (const std::optional<std::string> key = keyOf(&file)) {
-            PlaceFileUnderKey(destinations, parent, *key, &file, copy);
-        }
+        PlaceFileUnderKey(destinations, parent, *key, &file, copy);
     }
 }

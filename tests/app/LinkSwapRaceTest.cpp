@@ -190,7 +190,8 @@ TEST_P(LinkSwapRace, NothingOutsideTheTidiedFolderIsTouched) {
             << "putting the link back";
     }
 
-    EXPECT_EQ(result.exitStatus, 0) << result.err.substr(result.err.size() - std::min<size_t>(result.err.size(), 2000));
+    // A placement that the swaps spoil fails, and so the run says 1; anything else is a fault.
+    EXPECT_LE(result.exitStatus, 1) << result.err.substr(result.err.size() - std::min<size_t>(result.err.size(), 2000));
     EXPECT_EQ(Snapshot(outside), before) << "the outside folder was changed, after " << swaps << " swaps";
     const std::set<std::string> inside = Contents(folder);
     for (const std::string& marker : markers) {

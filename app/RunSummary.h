@@ -1,0 +1,15 @@
+// What `corvane run` and `corvane request` tell the user after a request: a line for each folder and
+// one for the whole request.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/AppController.h"
+
+/// "Downloads: 12 copied, 0 moved, 3 left alone, 0 failed" for each folder that ran, "PATH does not
+/// exist" (and the like) for one that did not, then the counts of the whole request.
+std::string RunSummary(const std::vector<FolderOutcome>& outcomes);
+
+/// Whether a folder could not be tidied or a file could not be placed.
+bool AnythingFailed(const std::vector<FolderOutcome>& outcomes);

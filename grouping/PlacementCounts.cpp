@@ -1,0 +1,3 @@
+#include "grouping/PlacementCounts.h"
+
+PlacementCounts gPlacementCounts;
