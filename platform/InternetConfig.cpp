@@ -6,12 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <limits>
 #include <memory>
 
 #include "platform/DataFiles.h"
 #include "platform/Errors.h"
+#include "platform/XdgDirectories.h"
 
 namespace {
 
@@ -24,14 +24,6 @@ struct PlistDeleter {
     void operator()(plist_t node) const { plist_free(node); }
 };
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
-
-std::string ConfigHome() {
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
-        return config;
-    }
-    const char* home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : "") + "/.config";
-}
 
 std::optional<std::string> StringOf(plist_t node) {
     if (node == nullptr || plist_get_node_type(node) != PLIST_STRING) {
@@ -124,7 +116,7 @@ int ReadWholeFile(const std::string& path, std::string* bytes) {
 }  // namespace
 
 std::optional<std::string> ICMappingFilePath() {
-    const std::string userFile = ConfigHome() + "/corvane/" + kMappingFileName;
+    const std::string userFile = XdgConfigHome() + "/corvane/" + kMappingFileName;
     struct stat info {};
     // A user's file that is present but broken is still the user's choice: it is not passed over.
     if (lstat(userFile.c_str(), &info) == 0) {

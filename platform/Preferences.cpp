@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/AtomicFile.h"
+#include "platform/XdgDirectories.h"
 
 namespace {
 
@@ -38,14 +39,6 @@ struct Domain {
 Domain& DomainNamed(const std::string& name) {
     static std::map<std::string, Domain> domains;
     return domains[name];
-}
-
-std::string ConfigHome() {
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
-        return config;
-    }
-    const char* home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : "") + "/.config";
 }
 
 FileStamp StampOf(const std::string& path) {
@@ -131,7 +124,7 @@ plist_t NodeOf(const PreferenceValue& value) {
 }  // namespace
 
 std::string PreferencesFilePath(const std::string& domain) {
-    return ConfigHome() + "/corvane/" + domain + ".plist";
+    return XdgConfigHome() + "/corvane/" + domain + ".plist";
 }
 
 bool CFPreferencesAppSynchronize(const std::string& domainName) {

@@ -1,11 +1,9 @@
 #include "platform/ServicesDeclarations.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -13,47 +11,13 @@
 #include "platform/ExecQuoting.h"
 #include "platform/ServicesBus.h"
 #include "platform/ThunarActions.h"
+#include "platform/XdgDirectories.h"
 
 namespace {
 
 constexpr const char* kMenuName = "Corvane";
 constexpr const char* kDescription = "Tidy the selected folders with Corvane";
 constexpr const char* kIcon = "folder";
-
-std::string HomeFolder() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
-        return home;
-    }
-    const passwd* user = getpwuid(getuid());
-    return user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "/";
-}
-
-// The base directory rules: a relative or empty value is to be ignored.
-std::string BaseFolder(const char* variable, const char* fallbackUnderHome) {
-    if (const char* value = std::getenv(variable); value != nullptr && value[0] == '/') {
-        return value;
-    }
-    return HomeFolder() + "/" + fallbackUnderHome;
-}
-
-std::string DataHome() { return BaseFolder("XDG_DATA_HOME", ".local/share"); }
-
-std::string ConfigHome() { return BaseFolder("XDG_CONFIG_HOME", ".config"); }
-
-std::vector<std::string> ConfigDirs() {
-    std::vector<std::string> folders;
-    const char* value = std::getenv("XDG_CONFIG_DIRS");
-    std::string list = value != nullptr && value[0] != '\0' ? value : "/etc/xdg";
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        const std::size_t end = std::min(list.find(':', start), list.size());
-        if (end > start && list[start] == '/') {
-            folders.push_back(list.substr(start, end - start));
-        }
-        start = end + 1;
-    }
-    return folders;
-}
 
 bool IsWordCharacter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
@@ -89,7 +53,7 @@ std::string ActionName(const std::string& command) {
     return name;
 }
 
-std::string ScriptsFolder() { return DataHome() + "/nautilus/scripts/" + kMenuName; }
+std::string ScriptsFolder() { return XdgDataHome() + "/nautilus/scripts/" + kMenuName; }
 
 std::string ShellCommand(const std::string& program, const std::string& command, const std::string& selection) {
     return ShellQuote(program) + " request " + ShellQuote(command) + " " + selection;
@@ -114,7 +78,7 @@ ServicesDeclarationFile DolphinServiceMenu(const std::string& program, const std
     content += "X-KDE-ServiceTypes=KonqPopupMenu/Plugin\n";
     content += std::string("X-KDE-Submenu=") + kMenuName + "\n";
     // Dolphin runs a service menu from the user's folder only when the file is executable.
-    return {DataHome() + "/kio/servicemenus/corvane.desktop", content + groups, 0755};
+    return {XdgDataHome() + "/kio/servicemenus/corvane.desktop", content + groups, 0755};
 }
 
 ServicesDeclarationFile NautilusScript(const std::string& program, const std::string& command) {
@@ -136,14 +100,14 @@ ServicesDeclarationFile NemoAction(const std::string& program, const std::string
     content += "Selection=notnone\n";
     content += "Extensions=dir;\n";
     content += "Quote=double\n";
-    return {DataHome() + "/nemo/actions/corvane-" + Slug(command) + ".nemo_action", content, 0644};
+    return {XdgDataHome() + "/nemo/actions/corvane-" + Slug(command) + ".nemo_action", content, 0644};
 }
 
 ServicesDeclarationFile ActivationFile(const std::string& program) {
     std::string content = "[D-BUS Service]\n";
     content += std::string("Name=") + kServicesBusName + "\n";
     content += "Exec=" + ShellQuote(program) + " serve\n";
-    return {DataHome() + "/dbus-1/services/" + kServicesBusName + ".service", content, 0644};
+    return {XdgDataHome() + "/dbus-1/services/" + kServicesBusName + ".service", content, 0644};
 }
 
 std::vector<ThunarAction> ThunarActionsFor(const std::string& program, const std::vector<std::string>& commands) {
@@ -191,7 +155,7 @@ bool InstallThunarActions(const std::string& program, const std::vector<std::str
     }
     // Thunar reads the user's file instead of the system's, so a new one starts from the system's
     // actions, which the user would otherwise lose from the menu.
-    for (const std::string& folder : ConfigDirs()) {
+    for (const std::string& folder : XdgConfigDirs()) {
         if (existing) {
             break;
         }
@@ -246,7 +210,7 @@ std::vector<ServicesDeclarationFile> ServicesDeclarationFiles(const std::string&
     return files;
 }
 
-std::string ThunarActionsFilePath() { return ConfigHome() + "/Thunar/uca.xml"; }
+std::string ThunarActionsFilePath() { return XdgConfigHome() + "/Thunar/uca.xml"; }
 
 bool InstallServicesDeclarations(const std::string& program, const std::vector<std::string>& commands,
                                  std::string* errorText) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/Errors.h"
+#include "platform/XdgDirectories.h"
 
 namespace {
 
@@ -48,34 +49,11 @@ std::string FoldCase(std::string_view text) {
     return folded;
 }
 
-std::string EnvironmentValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
 // Most important first: the user's data folder, then the system's in the order given.
 std::vector<std::string> DataFolders() {
-    std::vector<std::string> folders;
-    std::string home = EnvironmentValue("XDG_DATA_HOME");
-    if (home.empty() && !EnvironmentValue("HOME").empty()) {
-        home = EnvironmentValue("HOME") + "/.local/share";
-    }
-    if (home.starts_with('/')) {
-        folders.push_back(home);
-    }
-    std::string dirs = EnvironmentValue("XDG_DATA_DIRS");
-    if (dirs.empty()) {
-        dirs = "/usr/local/share:/usr/share";
-    }
-    std::size_t start = 0;
-    while (start <= dirs.size()) {
-        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-        const std::string folder = dirs.substr(start, end - start);
-        // Relative entries are invalid in the base directory rules and are ignored.
-        if (folder.starts_with('/')) {
-            folders.push_back(folder);
-        }
-        start = end + 1;
+    std::vector<std::string> folders{XdgDataHome()};
+    for (std::string& folder : XdgDataDirs()) {
+        folders.push_back(std::move(folder));
     }
     return folders;
 }
