@@ -24,6 +24,30 @@ std::string RunSummary(const std::vector<FolderOutcome>& outcomes) {
     return summary + "In all: " + CountsText(total) + "\n";
 }
 
+NotificationText NotificationOf(const std::vector<FolderOutcome>& outcomes) {
+    PlacementCounts total;
+    std::size_t refused = 0;
+    for (const FolderOutcome& outcome : outcomes) {
+        total += outcome.counts;
+        refused += outcome.refusal.empty() ? 0 : 1;
+    }
+    NotificationText text;
+    const std::string& path = outcomes.empty() ? std::string() : outcomes.front().path;
+    text.summary = outcomes.size() == 1 ? "Tidied " + FormatLogLine("%@", {path.substr(path.rfind('/') + 1)})
+                                        : "Tidied " + std::to_string(outcomes.size()) + " folders";
+    text.body = std::to_string(total.copied) + " copied and " + std::to_string(total.moved) + " moved into " +
+                std::to_string(total.keyFolders) + (total.keyFolders == 1 ? " folder" : " folders") + ", " +
+                std::to_string(total.leftAlone) + " left alone.";
+    if (total.failed != 0 || refused != 0) {
+        text.body += " " + std::to_string(total.failed) + " failed";
+        if (refused != 0) {
+            text.body += ", " + std::to_string(refused) + (refused == 1 ? " folder" : " folders") + " not tidied";
+        }
+        text.body += ": the log says why (journalctl --user -t Corvane).";
+    }
+    return text;
+}
+
 bool AnythingFailed(const std::vector<FolderOutcome>& outcomes) {
     for (const FolderOutcome& outcome : outcomes) {
         if (!outcome.refusal.empty() || outcome.counts.failed != 0) {

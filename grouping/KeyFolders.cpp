@@ -1,6 +1,7 @@
 #include "grouping/KeyFolders.h"
 
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "fileops/DirectoryListing.h"
@@ -37,8 +38,8 @@ const std::string* KeyFolderPath(DestinationDictionary& destinations, const FSRe
 
 // Finds or makes the key folder in parent (once per key and pass), then logs "Moving: %@" and places
 // file into it, logging when the mover fails. Silent when the key folder or the file's path cannot be had.
-void PlaceFileUnderKey(DestinationDictionary& destinations, const FSRef* parent, const std::string& key,
-                       const FSRef* file, signed char copy) {
+void PlaceFileUnderKey(DestinationDictionary& destinations, std::unordered_set<const std::string*>& filled,
+                       const FSRef* parent, const std::string& key, const FSRef* file, signed char copy) {
     const std::string* keyFolderPath = KeyFolderPath(destinations, parent, key);
     const std::optional<std::string> filePath = keyFolderPath != nullptr ? PathOfRef(file) : std::nullopt;
     if (!filePath) {
@@ -54,6 +55,7 @@ void PlaceFileUnderKey(DestinationDictionary& destinations, const FSRef* parent,
         ++gPlacementCounts.leftAlone;
     } else {
         ++(copy != 0 ? gPlacementCounts.copied : gPlacementCounts.moved);
+        gPlacementCounts.keyFolders += filled.insert(keyFolderPath).second ? 1 : 0;
     }
 }
 
@@ -79,6 +81,7 @@ std::optional<std::string> PathOfRef(const FSRef* item, std::size_t bufferSize) 
 void GroupFilesByKey(const FSRef* folder, const FSRef* parent, const KeyOfFile& keyOf, signed char copy) {
     DestinationDictionary destinations;
     destinations.reserve(kUsualKeyCount);
+    std::unordered_set<const std::string*> filled;
     // Taken once, before any key folder exists, and without plain folders: key folders made below are
     // never among the files grouped.
     const std::vector<FSRef> files = GetDirectoryFilesList(folder);
@@ -94,6 +97,6 @@ void GroupFilesByKey(const FSRef* folder, const FSRef* parent, const KeyOfFile& 
             ++gPlacementCounts.leftAlone;
             continue;
         }
-        PlaceFileUnderKey(destinations, parent, *key, &file, copy);
+        PlaceFileUnderKey(destinations, filled, parent, *key, &file, copy);
     }
 }

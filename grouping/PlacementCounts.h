@@ -9,12 +9,14 @@ struct PlacementCounts {
     std::uint64_t moved = 0;
     std::uint64_t leftAlone = 0;  ///< invisible, without the key asked for, or already in place
     std::uint64_t failed = 0;
+    std::uint64_t keyFolders = 0;  ///< the key folders that files were copied or moved into, per pass
 
     PlacementCounts& operator+=(const PlacementCounts& other) {
         copied += other.copied;
         moved += other.moved;
         leftAlone += other.leftAlone;
         failed += other.failed;
+        keyFolders += other.keyFolders;
         return *this;
     }
 };
