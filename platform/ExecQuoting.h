@@ -9,8 +9,9 @@
 /// quoting, else in single quotes with each ' written as '\''.
 std::string ShellQuote(std::string_view word);
 
-/// One argument of a Desktop Entry Exec key: as is when it holds no reserved character, else in double
-/// quotes with ", `, $ and \ escaped by a backslash. The key-file escapes come on top (KeyFileEscape).
+/// One argument of a Desktop Entry Exec key, which dbus-daemon also splits this way in an activation
+/// file: as is when it holds no reserved character, else in double quotes with ", `, $ and \ escaped by a
+/// backslash. The key-file escapes come on top (KeyFileEscape).
 std::string DesktopExecQuote(std::string_view word);
 
 /// A string value as a desktop entry or key file stores it: backslash, newline, tab and carriage return

@@ -104,10 +104,7 @@ ServicesDeclarationFile NemoAction(const std::string& program, const std::string
 }
 
 ServicesDeclarationFile ActivationFile(const std::string& program) {
-    std::string content = "[D-BUS Service]\n";
-    content += std::string("Name=") + kServicesBusName + "\n";
-    content += "Exec=" + ShellQuote(program) + " serve\n";
-    return {XdgDataHome() + "/dbus-1/services/" + kServicesBusName + ".service", content, 0644};
+    return {XdgDataHome() + "/dbus-1/services/" + kServicesBusName + ".service", ActivationFileContent(program), 0644};
 }
 
 std::vector<ThunarAction> ThunarActionsFor(const std::string& program, const std::vector<std::string>& commands) {
@@ -208,6 +205,14 @@ std::vector<ServicesDeclarationFile> ServicesDeclarationFiles(const std::string&
     }
     files.push_back(ActivationFile(program));
     return files;
+}
+
+std::string ActivationFileContent(const std::string& program) {
+    std::string content = "[D-BUS Service]\n";
+    content += std::string("Name=") + kServicesBusName + "\n";
+    // dbus-daemon takes the key-file escapes out first, then splits the line as GLib's shell parser does.
+    content += "Exec=" + KeyFileEscape(DesktopExecQuote(program) + " serve") + "\n";
+    return content;
 }
 
 std::string ThunarActionsFilePath() { return XdgConfigHome() + "/Thunar/uca.xml"; }

@@ -22,6 +22,10 @@ struct ServicesDeclarationFile {
 std::vector<ServicesDeclarationFile> ServicesDeclarationFiles(const std::string& program,
                                                               const std::vector<std::string>& commands);
 
+/// The D-Bus activation file that starts `program serve`, its Exec line as dbus-daemon reads it: key-file
+/// escapes taken out, then split as a shell splits double-quoted words. `cmake --install` writes it too.
+std::string ActivationFileContent(const std::string& program);
+
 /// Thunar's custom actions file: $XDG_CONFIG_HOME (else ~/.config) /Thunar/uca.xml.
 std::string ThunarActionsFilePath();
 

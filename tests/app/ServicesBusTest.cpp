@@ -1,5 +1,6 @@
-// The provider and its clients on a private session bus that each test starts: D-Bus activation, a client
-// that is not ours, requests in arrival order, bad calls, and stopping the provider while it works.
+// The provider and its clients on a private session bus that each test starts: D-Bus activation from the
+// files that install-services and `cmake --install` write, a client that is not ours, requests in arrival
+// order, bad calls, and stopping the provider while it works.
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -31,6 +32,8 @@ namespace {
 
 const std::string kByExtension = "Aggregate Files by Extension";
 const std::string kByMimeType = "Aggregate Files by Mime Type";
+// A folder name that each quoting layer must carry whole: a blank, both quotes, and what a shell expands.
+const std::string kAwkwardName = "it's \"odd\" $HOME `x`";
 
 void MakeFiles(const std::string& folder, int count) {
     for (int i = 0; i < count; ++i) {
@@ -43,7 +46,9 @@ protected:
     void SetUp() override {
         fs::create_directories(dir / "bus");
         fs::create_directories(dir / "home/data/dbus-1/services");
-        bus = std::make_unique<PrivateBus>(dir / "bus", dir / "home/data/dbus-1/services", environment());
+        fs::create_directories(systemServices());
+        bus = std::make_unique<PrivateBus>(
+            dir / "bus", std::vector<std::string>{dir / "home/data/dbus-1/services", systemServices()}, environment());
         if (!bus->started()) {
             GTEST_SKIP() << "dbus-daemon could not be started (Debian: dbus-daemon)";
         }
@@ -71,6 +76,24 @@ protected:
         EXPECT_TRUE(WaitForBusName(bus->address(), kServicesBusName)) << ReadFile(serveLog());
         return provider;
     }
+    /// The program that owns the provider's name, or why it is not known.
+    std::string providerProgram() {
+        auto connection = sdbus::createSessionBusConnectionWithAddress(bus->address());
+        auto daemon = sdbus::createProxy(*connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
+        std::uint32_t pid = 0;
+        try {
+            daemon->callMethod("GetConnectionUnixProcessID")
+                .onInterface("org.freedesktop.DBus")
+                .withArguments(std::string(kServicesBusName))
+                .storeResultsTo(pid);
+        } catch (const sdbus::Error& error) {
+            return "no owner: " + error.getMessage();
+        }
+        return fs::read_symlink("/proc/" + std::to_string(pid) + "/exe").string();
+    }
+    // Where a package installs the activation file, as dbus-daemon's system-wide folder.
+    std::string systemPrefix() { return dir / ("usr " + kAwkwardName); }
+    std::string systemServices() { return systemPrefix() + "/share/dbus-1/services"; }
     std::string serveLog() { return dir / "serve.log"; }
     std::vector<std::string> serveLines() { return ProgramResult{0, "", ReadFile(serveLog())}.logLines(); }
 
@@ -87,6 +110,32 @@ TEST_F(ServicesBus, ActivationStartsTheProviderAndTheClientWaitsForTheWholeReque
     EXPECT_EQ(requested.exitStatus, 0) << requested.err;
     EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a") << "done before the client returned";
     EXPECT_NE(ReadFile(bus->logPath()).find("Aggregating folder Folder"), std::string::npos) << "started by the bus";
+}
+
+TEST_F(ServicesBus, InstallServicesFromAPathHoldingQuotesAndShellCharactersIsStartedByTheBus) {
+    const std::string copy = dir / (kAwkwardName + "/corvane");
+    fs::create_directories(dir / kAwkwardName);
+    fs::copy_file(CORVANE_BINARY, copy);
+    const ProgramResult installed = RunCorvane({"install-services"}, environment(), {}, copy);
+    ASSERT_EQ(installed.exitStatus, 0) << installed.err;
+    WriteFile(dir / "Folder/a.txt", "a");
+    const ProgramResult requested = request(kByExtension, dir / "Folder");
+    EXPECT_EQ(requested.exitStatus, 0) << requested.err;
+    EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a");
+    EXPECT_EQ(providerProgram(), copy);
+}
+
+TEST_F(ServicesBus, CmakeInstallUnderAPrefixHoldingQuotesAndShellCharactersIsStartedByTheBus) {
+    std::map<std::string, std::string> noDestdir = environment();
+    noDestdir["DESTDIR"] = "";
+    const ProgramResult installed =
+        RunCorvane({"--install", CORVANE_BUILD_DIR, "--prefix", systemPrefix()}, noDestdir, {}, CORVANE_CMAKE);
+    ASSERT_EQ(installed.exitStatus, 0) << installed.out << installed.err;
+    WriteFile(dir / "Folder/a.txt", "a");
+    const ProgramResult requested = request(kByExtension, dir / "Folder");
+    EXPECT_EQ(requested.exitStatus, 0) << requested.err;
+    EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a");
+    EXPECT_EQ(providerProgram(), systemPrefix() + "/bin/corvane");
 }
 
 TEST_F(ServicesBus, AMissingBusOrProviderIsAClearError) {

@@ -1,5 +1,6 @@
 // The declarations for Dolphin, GNOME Files, Nemo and Thunar and the D-Bus activation file, written into a
-// private home: what each says, that writing again changes nothing, and that uninstalling removes exactly that.
+// private home: what each says as GLib reads it, that writing again changes nothing, and that uninstalling
+// removes exactly that.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include <tuple>
 
 #include "platform/ServicesDeclarations.h"
+#include "support/RunProgram.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
@@ -22,6 +24,23 @@ const std::vector<std::string> kCommands{
     "Aggregate Files by Mime Type",         "Aggregate Files by Modification Date",
     "Aggregate Files by Creation Date",     "Aggregate Files by Modification Date Ignoring Days",
     "Aggregate Files by Creation Date Ignoring Days"};
+
+// Debian's own interpreter, the one python3-gi is built for.
+constexpr const char* kPython = "/usr/bin/python3";
+
+// Each Exec key of the key files named, one line per key, its words split by tabs: GLib's key-file
+// parser takes the escapes out, then its shell-like splitter, which GIO, Nemo and dbus-daemon follow,
+// makes the words.
+constexpr const char* kExecWords = R"(
+import sys
+from gi.repository import GLib
+for path in sys.argv[1:]:
+    keys = GLib.KeyFile()
+    keys.load_from_file(path, GLib.KeyFileFlags.NONE)
+    for group in keys.get_groups()[0]:
+        if "Exec" in keys.get_keys(group)[0]:
+            print("\t".join(GLib.shell_parse_argv(keys.get_string(group, "Exec"))[1]))
+)";
 
 class ServicesDeclarations : public ::testing::Test {
 protected:
@@ -123,4 +142,29 @@ TEST_F(ServicesDeclarations, DesktopFileValidateObjectsOnlyToKdesServiceKeys) {
         const auto has = [&line](const char* word) { return line.find(word) != std::string::npos; };
         EXPECT_TRUE(has("\"Service\"") && (has("\"MimeType\"") || has("\"Actions\"") || has("\"Type\""))) << line;
     }
+}
+
+TEST_F(ServicesDeclarations, GlibReadsEachExecLineBackAsTheProgramAndItsWords) {
+    if (RunCorvane({"-c", "from gi.repository import GLib"}, {}, {}, kPython).exitStatus != 0) {
+        GTEST_SKIP() << "GLib's key-file parser is not at hand (Debian: python3-gi)";
+    }
+    const std::string program = "/opt/it's \"odd\" $HOME `x`/corvane";
+    std::string why;
+    ASSERT_TRUE(InstallServicesDeclarations(program, kCommands, &why)) << why;
+    std::vector<std::string> arguments{"-c", kExecWords};
+    for (const ServicesDeclarationFile& file : ServicesDeclarationFiles(program, kCommands)) {
+        if (!file.path.starts_with(data("nautilus/"))) {
+            arguments.push_back(file.path);
+        }
+    }
+    std::string expected;
+    for (int file = 0; file < 2; ++file) {  // Dolphin's service menu, then the Nemo actions
+        for (const std::string& command : kCommands) {
+            expected += program + "\trequest\t" + command + "\t%F\n";
+        }
+    }
+    expected += program + "\tserve\n";
+    const ProgramResult read = RunCorvane(arguments, {}, {}, kPython);
+    EXPECT_EQ(read.exitStatus, 0) << read.err;
+    EXPECT_EQ(read.out, expected);
 }

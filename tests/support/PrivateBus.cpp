@@ -75,12 +75,16 @@ int BackgroundProgram::wait() {
     return status_;
 }
 
-PrivateBus::PrivateBus(const std::string& folder, const std::string& serviceFolder,
+PrivateBus::PrivateBus(const std::string& folder, const std::vector<std::string>& serviceFolders,
                        const std::map<std::string, std::string>& environment)
     : logPath_(folder + "/bus.log") {
+    std::string serviceDirs;
+    for (const std::string& serviceFolder : serviceFolders) {
+        serviceDirs += "<servicedir>" + serviceFolder + "</servicedir>";
+    }
     WriteFile(folder + "/bus.conf", "<busconfig><type>session</type><listen>unix:dir=" + folder +
-                                        "</listen><auth>EXTERNAL</auth><servicedir>" + serviceFolder +
-                                        "</servicedir><policy context=\"default\"><allow send_destination=\"*\"/>"
+                                        "</listen><auth>EXTERNAL</auth>" + serviceDirs +
+                                        "<policy context=\"default\"><allow send_destination=\"*\"/>"
                                         "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n");
     if (std::system("command -v dbus-daemon >/dev/null 2>&1") != 0) {
         return;

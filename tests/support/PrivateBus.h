@@ -32,10 +32,11 @@ private:
 };
 
 /// dbus-daemon on a session configuration of its own, listening in folder and activating the services
-/// described in serviceFolder; what it activates inherits environment and writes to logPath().
+/// described in serviceFolders, the first of them before the others (as the user's folder comes before
+/// the system's); what it activates inherits environment and writes to logPath().
 class PrivateBus {
 public:
-    PrivateBus(const std::string& folder, const std::string& serviceFolder,
+    PrivateBus(const std::string& folder, const std::vector<std::string>& serviceFolders,
                const std::map<std::string, std::string>& environment);
 
     /// False when dbus-daemon is missing or did not start; address() is then empty.
