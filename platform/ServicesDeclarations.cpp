@@ -55,8 +55,10 @@ std::string ActionName(const std::string& command) {
 
 std::string ScriptsFolder() { return XdgDataHome() + "/nautilus/scripts/" + kMenuName; }
 
+// Each command line ends the options before the selection: GNOME Files hands over names relative to
+// the shown folder, and a folder may be named "-x" or "--help".
 std::string ShellCommand(const std::string& program, const std::string& command, const std::string& selection) {
-    return ShellQuote(program) + " request " + ShellQuote(command) + " " + selection;
+    return ShellQuote(program) + " request " + ShellQuote(command) + " -- " + selection;
 }
 
 ServicesDeclarationFile DolphinServiceMenu(const std::string& program, const std::vector<std::string>& commands) {
@@ -68,7 +70,7 @@ ServicesDeclarationFile DolphinServiceMenu(const std::string& program, const std
         groups += "Name=" + KeyFileEscape(command) + "\n";
         groups += std::string("Icon=") + kIcon + "\n";
         groups += "Exec=" + KeyFileEscape(DesktopExecQuote(program) + " request " + DesktopExecQuote(command)) +
-                  " %F\n";
+                  " -- %F\n";
     }
     std::string content = "[Desktop Entry]\n";
     content += "Type=Service\n";

@@ -125,6 +125,18 @@ TEST_F(RunCommand, UsageErrorsExitWithTwo) {
     }
 }
 
+// GNOME Files hands over the names of the selected folders relative to the one it shows.
+TEST_F(RunCommand, NamesThatLookLikeOptionsAreFoldersAfterTheEndOfOptions) {
+    WriteFile(dir / "-x/a.txt", "a");
+    WriteFile(dir / "--help/b.txt", "b");
+    const ProgramResult result = RunCorvane({"run", "Aggregate Files by Extension", "--", "-x", "--help"},
+                                            {{"HOME", dir / "home"}, {"XDG_CONFIG_HOME", dir / "home/.config"}},
+                                            {"env", "-C", dir.path().string()});
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(ReadFile(dir / "-x/txt/a.txt"), "a");
+    EXPECT_EQ(ReadFile(dir / "--help/txt/b.txt"), "b");
+}
+
 TEST_F(RunCommand, EachFolderIsAnsweredAndTheRunIsSummed) {
     WriteFile(dir / "A/a.txt", "a");
     WriteFile(dir / "A/.hidden.txt", "h");

@@ -85,43 +85,72 @@ check() {
 
 key_value() { sed -n "s/^$1=//p" | sed 's/\\\\/\\/g'; }
 
+# Each runner takes what its file manager read from the declaration, then the selected folders.
+
 # GNOME Files: the script runs in the shown folder with the selected names as its arguments.
+run_gnome() {
+  script=$1
+  shift
+  (cd "$(dirname -- "$1")" && for path do shift; set -- "$@" "$(basename -- "$path")"; done && "$script" "$@")
+}
+
+# Nemo: %F becomes each path in double quotes (Quote=double), then the line is split as a shell would.
+run_nemo() {
+  exec_line=$(key_value Exec <"$1")
+  shift
+  selection=
+  for path do selection="$selection \"$path\""; done
+  line="${exec_line%%\%F*}${selection# }${exec_line#*%F}"
+  (cd / && eval "set -- $line" && "$@")
+}
+
+# Thunar: %F becomes each path through g_shell_quote, and /bin/sh -c runs the line.
+quoted_for_thunar() { printf "'%s'" "$(printf '%s' "$1" | sed "s/'/'\\\\''/g")"; }
+run_thunar() {
+  command_line=$1
+  shift
+  selection=
+  for path do selection="$selection $(quoted_for_thunar "$path")"; done
+  line="${command_line%%\%F*}${selection# }${command_line#*%F}"
+  (cd / && /bin/sh -c "$line")
+}
+
+# Dolphin: the words before %F as the Exec key quotes them, then each selected path as an argument.
+run_dolphin() {
+  words=${1%%\%F*}
+  shift
+  (cd / && eval "set -- $words \"\$@\"" && "$@")
+}
+
 for script in "$XDG_DATA_HOME/nautilus/scripts/Corvane/"*; do
   new_folder
-  (cd "$work/files" && "$script" "$(basename "$folder")")
+  run_gnome "$script" "$folder"
   check "GNOME Files" "$(basename "$script")" "$folder"
 done
 new_folder
 first=$folder
 new_folder
-(cd "$work/files" && "$XDG_DATA_HOME/nautilus/scripts/Corvane/Aggregate Files by Extension" \
-  "$(basename "$first")" "$(basename "$folder")")
+run_gnome "$XDG_DATA_HOME/nautilus/scripts/Corvane/Aggregate Files by Extension" "$first" "$folder"
 check "GNOME Files, two folders" "Aggregate Files by Extension" "$first"
 check "GNOME Files, two folders" "Aggregate Files by Extension" "$folder"
 
-# Nemo: %F becomes each path in double quotes (Quote=double), then the line is split as a shell would.
 for action in "$XDG_DATA_HOME/nemo/actions/"corvane-*.nemo_action; do
   new_folder
-  exec_line=$(key_value Exec <"$action")
-  line="${exec_line%%\%F*}\"$folder\"${exec_line#*%F}"
-  (cd / && eval "set -- $line" && "$@")
+  run_nemo "$action" "$folder"
   check "Nemo" "$(key_value Name <"$action")" "$folder"
 done
 
-# Thunar: %F becomes each path through g_shell_quote, and /bin/sh -c runs the line.
-quoted_for_thunar() { printf "'%s'" "$(printf '%s' "$1" | sed "s/'/'\\\\''/g")"; }
 sed -n 's:.*<command>\(.*\)</command>.*:\1:p' "$XDG_CONFIG_HOME/Thunar/uca.xml" |
   sed -e 's/&lt;/</g' -e 's/&gt;/>/g' -e "s/&apos;/'/g" -e 's/&quot;/"/g' -e 's/&amp;/\&/g' >"$work/thunar-commands"
 [ "$(wc -l <"$work/thunar-commands")" -eq 7 ] || fail "Thunar: uca.xml does not hold seven commands"
 while IFS= read -r command_line; do
   new_folder
-  line="${command_line%%\%F*}$(quoted_for_thunar "$folder")${command_line#*%F}"
-  (cd / && /bin/sh -c "$line")
-  declared=$(printf '%s' "$command_line" | sed "s/.* request '\(.*\)' %F\$/\1/")
+  run_thunar "$command_line" "$folder"
+  declared=$(printf '%s' "$command_line" | sed -n "s/.* request '\(.*\)' -- %F\$/\1/p")
+  [ -n "$declared" ] || fail "Thunar: no command string before the selection in $command_line"
   check "Thunar" "$declared" "$folder"
 done <"$work/thunar-commands"
 
-# Dolphin: the words before %F as the Exec key quotes them, then each selected path as an argument.
 desktop="$XDG_DATA_HOME/kio/servicemenus/corvane.desktop"
 [ -x "$desktop" ] || fail "Dolphin: the service menu is not executable"
 key_value Exec <"$desktop" >"$work/dolphin-commands"
@@ -131,10 +160,32 @@ exec 4<"$work/dolphin-names"
 while IFS= read -r exec_line; do
   IFS= read -r name <&4
   new_folder
-  (cd / && eval "set -- ${exec_line%%\%F*}" && "$@" "$folder")
+  run_dolphin "$exec_line" "$folder"
   check "Dolphin" "$name" "$folder"
 done <"$work/dolphin-commands"
 exec 4<&-
+
+# Folders named like options, selected together in the folder shown: GNOME Files hands them over as
+# "-x" and "--help", which must reach the provider as folders.
+by_extension="Aggregate Files by Extension"
+for file_manager in "GNOME Files" Nemo Thunar Dolphin; do
+  count=$((count + 1))
+  shown="$work/files/options $count"
+  for name in -x --help; do
+    mkdir -p "$shown/$name"
+    echo text >"$shown/$name/note.txt"
+  done
+  case "$file_manager" in
+    "GNOME Files") run_gnome "$XDG_DATA_HOME/nautilus/scripts/Corvane/$by_extension" "$shown/-x" "$shown/--help" ;;
+    Nemo) run_nemo "$XDG_DATA_HOME/nemo/actions/corvane-aggregate-files-by-extension.nemo_action" \
+      "$shown/-x" "$shown/--help" ;;
+    Thunar) run_thunar "$(grep -F "'$by_extension'" "$work/thunar-commands")" "$shown/-x" "$shown/--help" ;;
+    Dolphin) run_dolphin "$(grep -F "\"$by_extension\"" "$work/dolphin-commands")" "$shown/-x" "$shown/--help" ;;
+  esac || fail "$file_manager: the request on folders named -x and --help failed"
+  for name in -x --help; do
+    [ -f "$shown/$name/txt/note.txt" ] || fail "$file_manager: the folder named $name was not tidied"
+  done
+done
 
 [ "$failures" -eq 0 ] || { echo "$failures failures; the provider's log:"; cat "$log"; exit 1; }
 echo "PASS: $count folders tidied through the menu commands of four file managers"

@@ -160,7 +160,7 @@ TEST_F(ServicesDeclarations, GlibReadsEachExecLineBackAsTheProgramAndItsWords) {
     std::string expected;
     for (int file = 0; file < 2; ++file) {  // Dolphin's service menu, then the Nemo actions
         for (const std::string& command : kCommands) {
-            expected += program + "\trequest\t" + command + "\t%F\n";
+            expected += program + "\trequest\t" + command + "\t--\t%F\n";
         }
     }
     expected += program + "\tserve\n";
