@@ -13,12 +13,13 @@
 
 namespace {
 
-// The Services declarations are the analog of asking the system to re-read them at start-up; a
-// failure leaves the menus as they were and the provider serves all the same.
+// The Services declarations are the analog of asking the system to re-read them at start-up: only
+// those installed now, as the bus may start the provider after the user uninstalled them. A failure
+// leaves the menus as they were and the provider serves all the same.
 void RefreshServicesDeclarations() {
     std::string failure = "the running program's path is unknown";
     const std::optional<std::string> program = RunningProgramPath();
-    if (!program || !InstallServicesDeclarations(*program, CommandStrings(), &failure)) {
+    if (!program || !RefreshInstalledServicesDeclarations(*program, CommandStrings(), &failure)) {
         std::cerr << "corvane serve: the menu declarations were not refreshed: " << failure << "\n";
     }
 }

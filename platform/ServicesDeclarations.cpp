@@ -145,22 +145,26 @@ mode_t ModeOr(const std::string& path, mode_t fallback) {
     return stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : fallback;
 }
 
+// Thunar reads the user's file instead of the system's, so a new one starts from the system's actions,
+// which the user would otherwise lose from the menu.
+bool ReadSystemThunarActions(std::optional<std::string>& xml, std::string* errorText) {
+    for (const std::string& folder : XdgConfigDirs()) {
+        if (!ReadWholeFile(folder + "/Thunar/uca.xml", xml, errorText)) {
+            return false;
+        }
+        if (xml) {
+            break;
+        }
+    }
+    return true;
+}
+
 bool InstallThunarActions(const std::string& program, const std::vector<std::string>& commands,
                           std::string* errorText) {
     const std::string path = ThunarActionsFilePath();
     std::optional<std::string> existing;
-    if (!ReadWholeFile(path, existing, errorText)) {
+    if (!ReadWholeFile(path, existing, errorText) || (!existing && !ReadSystemThunarActions(existing, errorText))) {
         return false;
-    }
-    // Thunar reads the user's file instead of the system's, so a new one starts from the system's
-    // actions, which the user would otherwise lose from the menu.
-    for (const std::string& folder : XdgConfigDirs()) {
-        if (existing) {
-            break;
-        }
-        if (!ReadWholeFile(folder + "/Thunar/uca.xml", existing, errorText)) {
-            return false;
-        }
     }
     std::string merged;
     std::string why;
@@ -171,6 +175,16 @@ bool InstallThunarActions(const std::string& program, const std::vector<std::str
         return false;
     }
     return ReplaceFileContents(path, merged, ModeOr(path, 0644), errorText);
+}
+
+// What install made by copying the system's actions, once nothing of the user's is in it: Thunar then
+// reads the system's file again. A link is the user's own, wherever it points.
+bool IsInstallsCopyOfTheSystemsFile(const std::string& path, const std::string& remainingXml) {
+    struct stat info {};
+    std::optional<std::string> system;
+    std::string copy;
+    return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ReadSystemThunarActions(system, nullptr) &&
+           MergeThunarActions(system, {}, copy, nullptr) && remainingXml == copy;
 }
 
 bool UninstallThunarActions(const std::vector<std::string>& commands, std::string* errorText) {
@@ -191,7 +205,36 @@ bool UninstallThunarActions(const std::vector<std::string>& commands, std::strin
         }
         return false;
     }
-    return removed == 0 || ReplaceFileContents(path, remaining, ModeOr(path, 0644), errorText);
+    if (removed == 0) {
+        return true;
+    }
+    if (IsInstallsCopyOfTheSystemsFile(path, remaining)) {
+        return RemoveFileIfPresent(path, errorText);
+    }
+    return ReplaceFileContents(path, remaining, ModeOr(path, 0644), errorText);
+}
+
+bool RefreshInstalledThunarActions(const std::string& program, const std::vector<std::string>& commands,
+                                   std::string* errorText) {
+    const std::string path = ThunarActionsFilePath();
+    std::optional<std::string> existing;
+    if (!ReadWholeFile(path, existing, errorText)) {
+        return false;
+    }
+    if (!existing) {
+        return true;
+    }
+    std::string refreshed;
+    std::size_t present = 0;
+    std::string why;
+    if (!RefreshThunarActions(*existing, ThunarActionsFor(program, commands), refreshed, present, &why)) {
+        if (errorText != nullptr) {
+            *errorText = "cannot refresh the actions in " + path + ": " + why;
+        }
+        return false;
+    }
+    // Without Corvane's actions the file is the user's alone, down to its layout.
+    return present == 0 || ReplaceFileContents(path, refreshed, ModeOr(path, 0644), errorText);
 }
 
 }  // namespace
@@ -230,6 +273,23 @@ bool InstallServicesDeclarations(const std::string& program, const std::vector<s
         }
     }
     return InstallThunarActions(program, commands, errorText);
+}
+
+bool RefreshInstalledServicesDeclarations(const std::string& program, const std::vector<std::string>& commands,
+                                          std::string* errorText) {
+    if (!PathCanBeDeclared(program, errorText)) {
+        return false;
+    }
+    for (const ServicesDeclarationFile& file : ServicesDeclarationFiles(program, commands)) {
+        std::optional<std::string> present;
+        if (!ReadWholeFile(file.path, present, errorText)) {
+            return false;
+        }
+        if (present && !ReplaceFileContents(file.path, file.content, file.mode, errorText)) {
+            return false;
+        }
+    }
+    return RefreshInstalledThunarActions(program, commands, errorText);
 }
 
 bool UninstallServicesDeclarations(const std::vector<std::string>& commands, std::string* errorText) {

@@ -37,8 +37,15 @@ std::string ThunarActionsFilePath();
 bool InstallServicesDeclarations(const std::string& program, const std::vector<std::string>& commands,
                                  std::string* errorText);
 
+/// Rewrites for program only the declarations in place now: each of the files that exists and each of
+/// Corvane's actions still in uca.xml. What the user removed stays removed. Refuses the same paths as
+/// InstallServicesDeclarations; false with errorText at the first failure.
+bool RefreshInstalledServicesDeclarations(const std::string& program, const std::vector<std::string>& commands,
+                                          std::string* errorText);
+
 /// Removes exactly what InstallServicesDeclarations writes: its files, the GNOME Files script folder
-/// when nothing else is left in it, and Corvane's actions in uca.xml, whose other actions stay.
+/// when nothing else is left in it, and Corvane's actions in uca.xml, whose other actions stay; a
+/// uca.xml that install started from the system's and that holds nothing else then goes as well.
 /// False with errorText at the first failure.
 bool UninstallServicesDeclarations(const std::vector<std::string>& commands, std::string* errorText);
 

@@ -72,6 +72,23 @@ std::vector<pugi::xml_node> ActionsWithId(pugi::xml_node actions, const std::str
     return found;
 }
 
+// Fills each action in where it stands, or appends it when addMissing; how many were there.
+std::size_t PlaceActions(pugi::xml_node root, const std::vector<ThunarAction>& actions, bool addMissing) {
+    std::size_t found = 0;
+    for (const ThunarAction& action : actions) {
+        std::vector<pugi::xml_node> present = ActionsWithId(root, action.uniqueId);
+        if (present.empty() && !addMissing) {
+            continue;
+        }
+        found += present.empty() ? 0 : 1;
+        Fill(present.empty() ? root.append_child("action") : present.front(), action);
+        for (std::size_t i = 1; i < present.size(); ++i) {
+            root.remove_child(present[i]);
+        }
+    }
+    return found;
+}
+
 }  // namespace
 
 bool MergeThunarActions(const std::optional<std::string>& existingXml, const std::vector<ThunarAction>& actions,
@@ -80,15 +97,19 @@ bool MergeThunarActions(const std::optional<std::string>& existingXml, const std
     if (!LoadActions(existingXml, document, errorText)) {
         return false;
     }
-    pugi::xml_node root = document.document_element();
-    for (const ThunarAction& action : actions) {
-        std::vector<pugi::xml_node> present = ActionsWithId(root, action.uniqueId);
-        Fill(present.empty() ? root.append_child("action") : present.front(), action);
-        for (std::size_t i = 1; i < present.size(); ++i) {
-            root.remove_child(present[i]);
-        }
-    }
+    PlaceActions(document.document_element(), actions, true);
     mergedXml = Save(document);
+    return true;
+}
+
+bool RefreshThunarActions(const std::string& existingXml, const std::vector<ThunarAction>& actions,
+                          std::string& refreshedXml, std::size_t& refreshedCount, std::string* errorText) {
+    pugi::xml_document document;
+    if (!LoadActions(existingXml, document, errorText)) {
+        return false;
+    }
+    refreshedCount = PlaceActions(document.document_element(), actions, false);
+    refreshedXml = Save(document);
     return true;
 }
 

@@ -24,6 +24,12 @@ struct ThunarAction {
 bool MergeThunarActions(const std::optional<std::string>& existingXml, const std::vector<ThunarAction>& actions,
                         std::string& mergedXml, std::string* errorText);
 
+/// The uca.xml text in which each of actions already there under its unique-id is replaced where it
+/// stands (further copies removed), and how many were there; none is added. False with errorText when
+/// existingXml is not an <actions> document.
+bool RefreshThunarActions(const std::string& existingXml, const std::vector<ThunarAction>& actions,
+                          std::string& refreshedXml, std::size_t& refreshedCount, std::string* errorText);
+
 /// The uca.xml text without the actions whose unique-id is one of uniqueIds, and how many were taken
 /// out; everything else stays. False with errorText when existingXml is not an <actions> document.
 bool RemoveThunarActions(const std::string& existingXml, const std::vector<std::string>& uniqueIds,

@@ -1,6 +1,6 @@
 // The provider and its clients on a private session bus that each test starts: D-Bus activation from the
-// files that install-services and `cmake --install` write, a client that is not ours, requests in arrival
-// order, bad calls, and stopping the provider while it works.
+// files that install-services and `cmake --install` write, the declarations the provider refreshes, a
+// client that is not ours, requests in arrival order, bad calls, and stopping the provider while it works.
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -21,6 +21,8 @@
 #include "app/ServicesCommands.h"
 #include "platform/Log.h"
 #include "platform/ServicesBus.h"
+#include "platform/ServicesDeclarations.h"
+#include "platform/ThunarActions.h"
 #include "support/PrivateBus.h"
 #include "support/RunProgram.h"
 #include "support/ScopedEnvironment.h"
@@ -136,6 +138,51 @@ TEST_F(ServicesBus, CmakeInstallUnderAPrefixHoldingQuotesAndShellCharactersIsSta
     EXPECT_EQ(requested.exitStatus, 0) << requested.err;
     EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a");
     EXPECT_EQ(providerProgram(), systemPrefix() + "/bin/corvane");
+}
+
+TEST_F(ServicesBus, AProviderStartedAfterUninstallBringsNoDeclarationBack) {
+    WriteFile(systemServices() + "/" + kServicesBusName + ".service", ActivationFileContent(CORVANE_BINARY));
+    ASSERT_EQ(corvane({"install-services"}).exitStatus, 0);
+    ASSERT_EQ(corvane({"install-services", "--uninstall"}).exitStatus, 0);
+    WriteFile(dir / "Folder/a.txt", "a");
+    const ProgramResult requested = request(kByExtension, dir / "Folder");
+    EXPECT_EQ(requested.exitStatus, 0) << requested.err;
+    EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a") << "started from the system's activation file";
+    std::vector<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(dir / "home")) {
+        if (!entry.is_directory()) {
+            files.push_back(entry.path());
+        }
+    }
+    EXPECT_EQ(files, std::vector<std::string>{});
+}
+
+TEST_F(ServicesBus, TheProviderRefreshesTheDeclarationsStillInPlaceAndNoOthers) {
+    ASSERT_EQ(corvane({"install-services"}).exitStatus, 0);
+    const std::string nemo = dir / "home/data/nemo/actions/corvane-aggregate-files-by-extension.nemo_action";
+    const std::string script = dir / ("home/data/nautilus/scripts/Corvane/" + kByMimeType);
+    const std::string uca = dir / "home/config/Thunar/uca.xml";
+    const std::string freshNemo = ReadFile(nemo);
+    std::string freshActions;
+    std::size_t removed = 0;
+    ASSERT_TRUE(
+        RemoveThunarActions(ReadFile(uca), {"corvane-aggregate-files-by-mime-type"}, freshActions, removed, nullptr));
+    // As an older program at another path left them, less what the user took out since.
+    const auto stale = [](std::string text) {
+        for (std::size_t at; (at = text.find(CORVANE_BINARY)) != std::string::npos;) {
+            text.replace(at, std::string_view(CORVANE_BINARY).size(), "/opt/old/corvane");
+        }
+        return text;
+    };
+    WriteFile(nemo, stale(freshNemo));
+    WriteFile(uca, stale(freshActions));
+    fs::remove(script);
+    WriteFile(dir / "Folder/a.txt", "a");
+    const ProgramResult requested = request(kByExtension, dir / "Folder");
+    ASSERT_EQ(requested.exitStatus, 0) << requested.err;
+    EXPECT_EQ(ReadFile(nemo), freshNemo);
+    EXPECT_EQ(ReadFile(uca), freshActions);
+    EXPECT_FALSE(fs::exists(script));
 }
 
 TEST_F(ServicesBus, AMissingBusOrProviderIsAClearError) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <tuple>
@@ -167,4 +168,53 @@ TEST_F(ServicesDeclarations, GlibReadsEachExecLineBackAsTheProgramAndItsWords) {
     const ProgramResult read = RunCorvane(arguments, {}, {}, kPython);
     EXPECT_EQ(read.exitStatus, 0) << read.err;
     EXPECT_EQ(read.out, expected);
+}
+
+TEST_F(ServicesDeclarations, UninstallRemovesTheUcaFileInstallStartedWhileNothingOfTheUsersIsInIt) {
+    const std::string systems = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions><action><name>Open Terminal Here"
+                                "</name><unique-id>1</unique-id><command>exo-open --launch TerminalEmulator</command>"
+                                "<directories/></action></actions>\n";
+    const std::string mine = "<action><name>Mine</name><unique-id>9</unique-id><command>x %F</command></action>";
+    const struct {
+        std::optional<std::string> system;
+        bool userLinksAnEmptyFile;
+        bool userAddsAnAction;
+        bool kept;
+        const char* proves;
+    } rows[] = {
+        {std::nullopt, false, false, false, "made from nothing, it goes"},
+        {systems, false, false, false, "a copy of the system's actions goes: Thunar reads the system's file again"},
+        {std::nullopt, false, true, true, "an action the user added since keeps it"},
+        {systems, false, true, true, "an action the user added to the copy keeps it"},
+        {std::nullopt, true, false, true, "a link is the user's own"},
+    };
+    for (const auto& row : rows) {
+        std::filesystem::remove_all(dir / "home");
+        std::filesystem::remove_all(dir / "etc");
+        std::filesystem::remove_all(dir / "dotfiles");
+        if (row.system) {
+            WriteFile(dir / "etc/Thunar/uca.xml", *row.system);
+        }
+        if (row.userLinksAnEmptyFile) {
+            WriteFile(dir / "dotfiles/uca.xml", "<actions/>\n");
+            std::filesystem::create_directories(dir / "home/config/Thunar");
+            std::filesystem::create_symlink(dir / "dotfiles/uca.xml", ucaPath());
+        }
+        ASSERT_TRUE(install());
+        if (row.userAddsAnAction) {
+            std::string uca = ReadFile(ucaPath());
+            uca.replace(uca.rfind("</actions>"), 0, mine);
+            WriteFile(ucaPath(), uca);
+        }
+        std::string why;
+        ASSERT_TRUE(UninstallServicesDeclarations(kCommands, &why)) << why;
+        EXPECT_EQ(std::filesystem::exists(ucaPath()), row.kept) << row.proves;
+        if (row.kept && std::filesystem::exists(ucaPath())) {
+            const std::string uca = ReadFile(ucaPath());
+            EXPECT_EQ(uca.find("<name>Mine</name>") != std::string::npos, row.userAddsAnAction) << row.proves;
+            EXPECT_EQ(uca.find("corvane"), std::string::npos) << row.proves;
+            EXPECT_EQ(uca.find("Open Terminal Here") != std::string::npos, row.system.has_value()) << row.proves;
+        }
+        EXPECT_EQ(ReadFile(dir / "etc/Thunar/uca.xml"), row.system.value_or("")) << "the system's file stays as it was";
+    }
 }

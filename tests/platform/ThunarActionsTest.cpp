@@ -1,5 +1,5 @@
-// Corvane's actions in Thunar's uca.xml: merged beside the user's own, replaced in place, taken out
-// exactly.
+// Corvane's actions in Thunar's uca.xml: merged beside the user's own, replaced in place, refreshed
+// without bringing back what the user took out, taken out exactly.
 #include <gtest/gtest.h>
 
 #include <pugixml.hpp>
@@ -70,6 +70,21 @@ TEST(ThunarActions, RemoveTakesOutExactlyOurs) {
     EXPECT_EQ(ActionsOf(merged), (std::vector<std::string>{"1-1=exo-open %f", "1-2=ls %F && wc"}));
 }
 
+TEST(ThunarActions, RefreshReplacesOnlyTheActionsStillThere) {
+    std::string merged;
+    ASSERT_TRUE(MergeThunarActions(kThunarsOwn, {Ours("corvane-a", "old %F")}, merged, nullptr));
+    std::string refreshed;
+    std::size_t present = 0;
+    ASSERT_TRUE(RefreshThunarActions(merged, {Ours("corvane-a", "new %F"), Ours("corvane-b", "new %F")}, refreshed,
+                                     present, nullptr));
+    EXPECT_EQ(present, 1u);
+    EXPECT_EQ(ActionsOf(refreshed),
+              (std::vector<std::string>{"1-1=exo-open %f", "1-2=ls %F && wc", "corvane-a=new %F"}));
+    ASSERT_TRUE(RefreshThunarActions(kThunarsOwn, {Ours("corvane-a", "new %F")}, refreshed, present, nullptr));
+    EXPECT_EQ(present, 0u);
+    EXPECT_EQ(ActionsOf(refreshed), (std::vector<std::string>{"1-1=exo-open %f", "1-2=ls %F && wc"}));
+}
+
 TEST(ThunarActions, RefusesWhatIsNotAnActionsDocument) {
     for (const std::string& bad : {std::string("<actions><action>"), std::string("<other/>"), std::string("not xml")}) {
         std::string out = "untouched";
@@ -78,6 +93,7 @@ TEST(ThunarActions, RefusesWhatIsNotAnActionsDocument) {
         EXPECT_FALSE(MergeThunarActions(bad, {Ours("corvane-a", "x %F")}, out, &why)) << bad;
         EXPECT_FALSE(why.empty());
         EXPECT_FALSE(RemoveThunarActions(bad, {"corvane-a"}, out, removed, nullptr)) << bad;
+        EXPECT_FALSE(RefreshThunarActions(bad, {Ours("corvane-a", "x %F")}, out, removed, nullptr)) << bad;
         EXPECT_EQ(out, "untouched");
     }
 }
