@@ -3,10 +3,14 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <variant>
 
 #include "app/AppController.h"
 #include "app/CommandTable.h"
+#include "app/RunSummary.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/Log.h"
+#include "platform/Preferences.h"
 #include "platform/ServicesClient.h"
 #include "platform/ServicesDeclarations.h"
 #include "platform/ServicesProvider.h"
@@ -49,6 +53,19 @@ std::vector<std::string> AbsolutePathsOnly(const std::vector<std::string>& filen
     return absolute;
 }
 
+// The file manager gives no sign that a command ran; a notification does, unless the user turned
+// them off with the boolean ShowNotifications.
+void NotifyOfRequest(const std::vector<FolderOutcome>& outcomes) {
+    CFPreferencesAppSynchronize(kCorvanePreferenceDomain);
+    const std::optional<PreferenceValue> wanted = CFPreferencesCopyAppValue("ShowNotifications", kCorvanePreferenceDomain);
+    const bool* flag = wanted ? std::get_if<bool>(&*wanted) : nullptr;
+    if (outcomes.empty() || (flag != nullptr && !*flag)) {
+        return;
+    }
+    const NotificationText text = NotificationOf(outcomes);
+    ShowDesktopNotification(text.summary, text.body);
+}
+
 }  // namespace
 
 int RunServe() {
@@ -60,6 +77,14 @@ int RunServe() {
             [&controller](const std::vector<std::string>& filenames, const std::string& userData) {
                 const std::vector<std::string> absolute = AbsolutePathsOnly(filenames);
                 controller.handleMenuSelection(&absolute, &userData);
+                NotifyOfRequest(controller.lastRequest);
+                std::vector<FolderReport> reports;
+                for (const FolderOutcome& outcome : controller.lastRequest) {
+                    const PlacementCounts& counts = outcome.counts;
+                    reports.push_back(FolderReport{outcome.path, outcome.refusal, counts.copied, counts.moved,
+                                                   counts.leftAlone, counts.failed, counts.keyFolders});
+                }
+                return reports;
             },
             &failure);
         if (provider) {
@@ -79,11 +104,22 @@ int RunRequestClient(const std::string& command, const std::vector<std::string>&
         filenames.push_back(AbsolutePath(path));
     }
     std::string failure;
-    if (!SendServicesRequest(filenames, command, &failure)) {
+    std::vector<FolderReport> reports;
+    if (!SendServicesRequest(filenames, command, reports, &failure)) {
         std::cerr << "corvane request: " << failure << "\n";
         return 1;
     }
-    return 0;
+    // The provider's answer, summed up as `corvane run` sums up its own.
+    std::vector<FolderOutcome> outcomes;
+    for (const FolderReport& report : reports) {
+        outcomes.push_back(FolderOutcome{
+            report.path, report.refusal,
+            PlacementCounts{report.copied, report.moved, report.leftAlone, report.failed, report.keyFolders}});
+    }
+    if (!outcomes.empty()) {
+        std::cerr << RunSummary(outcomes);
+    }
+    return AnythingFailed(outcomes) ? 1 : 0;
 }
 
 int RunInstallServices(bool uninstall) {

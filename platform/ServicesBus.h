@@ -2,8 +2,31 @@
 // and the one method that carries a request.
 #pragma once
 
+#include <sdbus-c++/Types.h>
+
+#include <cstdint>
+#include <string>
+
 inline constexpr const char* kServicesBusName = "com.fernwick.Corvane";
 inline constexpr const char* kServicesObjectPath = "/com/fernwick/Corvane";
 inline constexpr const char* kServicesInterface = "com.fernwick.Corvane.Services";
-/// HandleMenuSelection(as filenames, s userData), no result; the reply comes once the request has run.
+/// HandleMenuSelection(as filenames, s userData) -> a(ssttttt); the reply comes once the request has run.
 inline constexpr const char* kServicesMethod = "HandleMenuSelection";
+inline constexpr const char* kServicesReplySignature = "a(ssttttt)";
+
+/// What became of one folder of a request, one element of the reply: the path, why it was not tidied
+/// (empty when it was), then how many files were copied, moved, left alone and failed, and into how
+/// many key folders they went.
+struct FolderReport {
+    std::string path;
+    std::string refusal;
+    std::uint64_t copied = 0;
+    std::uint64_t moved = 0;
+    std::uint64_t leftAlone = 0;
+    std::uint64_t failed = 0;
+    std::uint64_t keyFolders = 0;
+};
+
+/// One FolderReport as the reply carries it, in the order of its fields.
+using ReportOnTheBus = sdbus::Struct<std::string, std::string, std::uint64_t, std::uint64_t, std::uint64_t,
+                                     std::uint64_t, std::uint64_t>;

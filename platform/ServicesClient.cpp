@@ -51,7 +51,7 @@ std::string Explain(const sdbus::Error& error) {
 }  // namespace
 
 bool SendServicesRequest(const std::vector<std::string>& filenames, const std::string& userData,
-                         std::string* errorText) {
+                         std::vector<FolderReport>& reports, std::string* errorText) {
     std::vector<std::string> sendable;
     for (const std::string& filename : filenames) {
         sendable.push_back(IsUTF8(filename) ? filename : std::string());
@@ -69,7 +69,13 @@ bool SendServicesRequest(const std::vector<std::string>& filenames, const std::s
         auto proxy = sdbus::createProxy(*connection, kServicesBusName, kServicesObjectPath);
         sdbus::MethodCall call = proxy->createMethodCall(kServicesInterface, kServicesMethod);
         call << sendable << (IsUTF8(userData) ? userData : WithReplacementCharacters(userData));
-        proxy->callMethod(call, kNoTimeout);
+        sdbus::MethodReply reply = proxy->callMethod(call, kNoTimeout);
+        std::vector<ReportOnTheBus> folders;
+        reply >> folders;
+        for (const ReportOnTheBus& folder : folders) {
+            reports.push_back(FolderReport{folder.get<0>(), folder.get<1>(), folder.get<2>(), folder.get<3>(),
+                                           folder.get<4>(), folder.get<5>(), folder.get<6>()});
+        }
     } catch (const sdbus::Error& error) {
         if (errorText != nullptr) {
             *errorText = Explain(error);

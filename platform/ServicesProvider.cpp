@@ -83,18 +83,27 @@ std::unique_ptr<ServicesProvider> ServicesProvider::Register(RequestHandler hand
     try {
         state->object = sdbus::createObject(*state->connection, kServicesObjectPath);
         state->object->registerMethod(
-            kServicesInterface, kServicesMethod, "ass", {"filenames", "userData"}, "", {},
+            kServicesInterface, kServicesMethod, "ass", {"filenames", "userData"}, kServicesReplySignature,
+            {"folders"},
             [served](sdbus::MethodCall call) {
                 std::vector<std::string> filenames;
                 std::string userData;
                 call >> filenames >> userData;
+                std::vector<FolderReport> reports;
                 try {
-                    served->handler(filenames, userData);
+                    reports = served->handler(filenames, userData);
                 } catch (const std::exception& failure) {
                     // Anything but an sdbus::Error would unwind through the bus library's C frames.
                     throw sdbus::Error("com.fernwick.Corvane.Error.Failed", failure.what());
                 }
-                call.createReply().send();
+                std::vector<ReportOnTheBus> folders;
+                for (const FolderReport& report : reports) {
+                    folders.emplace_back(report.path, report.refusal, report.copied, report.moved, report.leftAlone,
+                                         report.failed, report.keyFolders);
+                }
+                sdbus::MethodReply reply = call.createReply();
+                reply << folders;
+                reply.send();
             });
         state->object->finishRegistration();
     } catch (const sdbus::Error& error) {

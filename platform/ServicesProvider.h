@@ -7,10 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/ServicesBus.h"
+
 class ServicesProvider {
 public:
-    /// Runs one whole request; the caller's reply is sent only when it returns.
-    using RequestHandler = std::function<void(const std::vector<std::string>& filenames, const std::string& userData)>;
+    /// Runs one whole request and says what became of each folder; the caller's reply, which carries
+    /// that, is sent only when it returns.
+    using RequestHandler =
+        std::function<std::vector<FolderReport>(const std::vector<std::string>& filenames, const std::string& userData)>;
 
     /// Connects to the session bus, serves the object and takes the well-known name. From here on
     /// SIGTERM and SIGINT are held back, to end Serve between requests. Null with errorText when there

@@ -112,6 +112,12 @@ TEST_F(ServicesBus, ActivationStartsTheProviderAndTheClientWaitsForTheWholeReque
     EXPECT_EQ(requested.exitStatus, 0) << requested.err;
     EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a") << "done before the client returned";
     EXPECT_NE(ReadFile(bus->logPath()).find("Aggregating folder Folder"), std::string::npos) << "started by the bus";
+    // The provider's reply tells the client what became of each folder, as `corvane run` tells it.
+    EXPECT_EQ(requested.err, dir / "Folder" + ": 1 copied, 0 moved, 0 left alone, 0 failed\n" +
+                                 "In all: 1 copied, 0 moved, 0 left alone, 0 failed\n");
+    const ProgramResult missing = corvane({"request", kByExtension, dir / "Folder", dir / "missing"});
+    EXPECT_EQ(missing.exitStatus, 1);
+    EXPECT_NE(missing.err.find(dir / "missing does not exist\n"), std::string::npos) << missing.err;
 }
 
 TEST_F(ServicesBus, InstallServicesFromAPathHoldingQuotesAndShellCharactersIsStartedByTheBus) {
