@@ -41,7 +41,7 @@ void AppController::handleMenuSelection(const std::vector<std::string>* filename
     }
     const std::optional<std::int32_t> mode = userData ? GroupingModeForCommand(*userData) : std::nullopt;
     if (!mode) {
-        NSLog("Unsupported command: %@", {userData ? std::string_view(*userData) : std::string_view("(null)")});
+        NSLogFailure("Unsupported command: %@", {userData ? std::string_view(*userData) : std::string_view("(null)")});
         return;
     }
     gCorvaneType = *mode;

@@ -47,7 +47,7 @@ std::vector<std::string> AbsolutePathsOnly(const std::vector<std::string>& filen
         if (path.starts_with('/')) {
             absolute.push_back(path);
         } else {
-            NSLog("Refused \"%@\": a request names its folders by absolute path", {path});
+            NSLogFailure("Refused \"%@\": a request names its folders by absolute path", {path});
         }
     }
     return absolute;

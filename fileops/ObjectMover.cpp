@@ -12,7 +12,7 @@ signed char MoveObjectPath(const std::string& sourcePath, const std::string& des
     }
     FSRef destination{};
     if (const OSErr result = FSPathMakeRef(destinationPath.c_str(), &destination, nullptr); result != noErr) {
-        NSLog("An error occurred moving an object. Error number = %d", {std::int64_t{result}});
+        NSLogFailure("An error occurred moving an object. Error number = %d", {std::int64_t{result}});
         return 0;
     }
     FSRef placed{};
@@ -36,7 +36,7 @@ OSErr MoveObjectRef3(const FSRef* item, const FSRef* destination, FSRef* newItem
     OSErr result = copy != 0 ? FSCopyObjectSync(item, destination, name, newItem, 0)
                              : FSMoveObjectSync(item, destination, name, newItem, 0);
     if (result != noErr) {
-        NSLog("An error occurred: %d", {std::int64_t{result}});
+        NSLogFailure("An error occurred: %d", {std::int64_t{result}});
         return result;
     }
     if (comment) {

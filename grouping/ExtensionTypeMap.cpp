@@ -100,12 +100,12 @@ void InitializeExtensionTypeMap() {
     gExtensionTypeMap.clear();
     const std::optional<std::string> path = ICMappingFilePath();
     if (!path) {
-        NSLog("Extension mapping \"%@\": %@", {kDefaultMappingName, "no such file"});
+        NSLogFailure("Extension mapping \"%@\": %@", {kDefaultMappingName, "no such file"});
         return;
     }
     const ICMappingDatabase database = ICReadMappingFile(*path);
     if (database.fault != ICMappingFault::none) {
-        NSLog("Extension mapping \"%@\": %@", {*path, DescribeFault(database)});
+        NSLogFailure("Extension mapping \"%@\": %@", {*path, DescribeFault(database)});
         return;
     }
     std::vector<long> leftOut;
@@ -117,7 +117,7 @@ void InitializeExtensionTypeMap() {
         }
     }
     if (!leftOut.empty()) {
-        NSLog("Extension mapping \"%@\": %@", {*path, DescribeLeftOut(leftOut)});
+        NSLogFailure("Extension mapping \"%@\": %@", {*path, DescribeLeftOut(leftOut)});
     }
 }
 

@@ -48,8 +48,8 @@ void PlaceFileUnderKey(DestinationDictionary& destinations, std::unordered_set<c
     }
     NSLog("Moving: %@", {*filePath});
     if (MoveObjectPath(*filePath, *keyFolderPath, copy) == 0) {
-        NSLog("The file \"%@\" could not be moved to \"%@\". A file by the same name may exists there already.",
-              {*filePath, *keyFolderPath});
+        NSLogFailure("The file \"%@\" could not be moved to \"%@\". A file by the same name may exists there already.",
+                     {*filePath, *keyFolderPath});
         ++gPlacementCounts.failed;
     } else if (filePath->substr(0, filePath->rfind('/')) == *keyFolderPath) {
         ++gPlacementCounts.leftAlone;
@@ -88,7 +88,7 @@ void GroupFilesByKey(const FSRef* folder, const FSRef* parent, const KeyOfFile& 
     for (const FSRef& entry : files) {
         const FSRef file = entry;
         if (!FSIsFSRefValid(&file)) {
-            NSLog("Inavlid FSRef");
+            NSLogFailure("Inavlid FSRef");
             ++gPlacementCounts.failed;
             continue;
         }

@@ -5,7 +5,7 @@
 
 void InitializeMimeTypeDatabase() {
     if (const OSErr status = LoadTypeDatabase(); status != noErr) {
-        NSLog("The MIME type database could not be read (error %d); MIME types fall back to "
+        NSLogFailure("The MIME type database could not be read (error %d); MIME types fall back to "
               "application/<extension>",
               {std::int64_t{status}});
     }

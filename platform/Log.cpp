@@ -77,17 +77,26 @@ bool SystemLogListening() {
     return listening;
 }
 
-void WriteToSystem(const std::string& line) {
+void WriteToSystem(const std::string& line, LogPriority priority) {
     static const bool opened = [] {
         openlog("Corvane", LOG_PID, LOG_USER);
         return true;
     }();
     (void)opened;
     if (SystemLogListening()) {
-        syslog(LOG_NOTICE, "%s", line.c_str());
+        syslog(priority == LogPriority::warning ? LOG_WARNING : LOG_NOTICE, "%s", line.c_str());
     }
     const std::string full = Prefix() + line + '\n';
     std::fwrite(full.data(), 1, full.size(), stderr);
+}
+
+void Write(LogPriority priority, std::string_view format, std::initializer_list<LogArgument> arguments) {
+    const std::string line = FormatLogLine(format, arguments);
+    if (const LogSink& sink = InstalledSink()) {
+        sink(line, priority);
+    } else {
+        WriteToSystem(line, priority);
+    }
 }
 
 }  // namespace
@@ -110,12 +119,11 @@ std::string FormatLogLine(std::string_view format, std::initializer_list<LogArgu
 }
 
 void NSLog(std::string_view format, std::initializer_list<LogArgument> arguments) {
-    const std::string line = FormatLogLine(format, arguments);
-    if (const LogSink& sink = InstalledSink()) {
-        sink(line);
-    } else {
-        WriteToSystem(line);
-    }
+    Write(LogPriority::notice, format, arguments);
+}
+
+void NSLogFailure(std::string_view format, std::initializer_list<LogArgument> arguments) {
+    Write(LogPriority::warning, format, arguments);
 }
 
 LogSink SetLogSink(LogSink sink) {

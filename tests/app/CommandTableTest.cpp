@@ -54,6 +54,7 @@ TEST_F(Request, NoFileNamesOrAnUnsupportedCommandTouchNothingAndKeepTheMode) {
     controller.handleMenuSelection(&paths, nullptr);
     EXPECT_EQ(log.lines(), (std::vector<std::string>{"Unsupported command: aggregate files by extension",
                                                      "Unsupported command: (null)"}));
+    EXPECT_EQ(log.failures(), log.lines());
     EXPECT_EQ(gCorvaneType, 3);
     EXPECT_EQ(ListNames(dir / "Folder"), std::vector<std::string>{"a.txt"});
 }

@@ -136,7 +136,7 @@ TEST_F(FolderWalk, PreferenceIsReadAfreshAtEveryFolder) {
     const FSRef a = EntryRef(dir / "A");
     std::vector<std::string> lines;
     // Turn recursion off as soon as the first folder has been grouped, as another process would.
-    const LogSink previous = SetLogSink([&](const std::string& line) {
+    const LogSink previous = SetLogSink([&](const std::string& line, LogPriority) {
         lines.push_back(line);
         if (line.starts_with("Moved ") && RecurseFolders()) {
             SetRecursion(PreferenceValue{false});

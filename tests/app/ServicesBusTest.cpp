@@ -325,7 +325,7 @@ TEST_F(ServicesBus, TheModePersistsAndRecurseFoldersIsReadAtEveryFolder) {
         _exit(served ? 0 : 1);
     }
     std::vector<std::string> lines;
-    LogSink previousSink = SetLogSink([&](const std::string& line) {
+    LogSink previousSink = SetLogSink([&](const std::string& line, LogPriority) {
         lines.push_back(line);
         if (line == "Aggregating folder B") {
             corvane({"defaults", "write", "RecurseFolders", "-bool", "true"});

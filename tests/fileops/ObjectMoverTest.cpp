@@ -113,6 +113,7 @@ TEST(MoveObjectPath, ADestinationWithoutAttributesFailsACopysCommentAndRefusesAM
     ASSERT_EQ(log.lines().size(), 2U);
     EXPECT_EQ(log.lines()[0], "Moved \"a.txt\" to \"ramfs\"");
     EXPECT_TRUE(log.lines()[1].starts_with("An error occurred: ")) << log.lines()[1];
+    EXPECT_EQ(log.failures(), std::vector<std::string>{log.lines()[1]}) << "only the failure is a warning";
 }
 
 TEST(MoveObjectPath, ClashGivesIncomingItemANewNameAndKeepsTheOldOne) {
@@ -150,6 +151,7 @@ TEST(MoveObjectPath, UnresolvablePaths) {
     EXPECT_TRUE(log.lines().empty()) << "a missing source is not logged";
     EXPECT_EQ(MoveObjectPath(dir / "Folder/a.txt", dir / "Folder/nowhere", 1), 0);
     EXPECT_EQ(log.lines(), std::vector<std::string>{"An error occurred moving an object. Error number = -43"});
+    EXPECT_EQ(log.failures(), log.lines());
 }
 
 TEST(MoveObjectPath, NameTooLongForTheUuidFailsWithoutLosingAnything) {

@@ -19,8 +19,12 @@ TEST(KeyGrouping, FilesThatVanishAfterTheListingAreLoggedAndSkipped) {
     std::vector<std::string> lines;
     std::string first;
     // Another process empties the folder as soon as the first file is under way.
-    const LogSink previous = SetLogSink([&](const std::string& line) {
+    std::vector<std::string> failures;
+    const LogSink previous = SetLogSink([&](const std::string& line, LogPriority priority) {
         lines.push_back(line);
+        if (priority == LogPriority::warning) {
+            failures.push_back(line);
+        }
         if (first.empty() && line.starts_with("Moving: ")) {
             first = line.substr(line.rfind('/') + 1);
             for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
@@ -33,5 +37,6 @@ TEST(KeyGrouping, FilesThatVanishAfterTheListingAreLoggedAndSkipped) {
     aggregate_files_by_extension(&folder);
     SetLogSink(previous);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "Inavlid FSRef"), 2);
+    EXPECT_EQ(failures, (std::vector<std::string>{"Inavlid FSRef", "Inavlid FSRef"}));
     EXPECT_EQ(ListNames(dir / "Folder/txt"), std::vector<std::string>{first});
 }
