@@ -1,5 +1,6 @@
 #include "platform/Log.h"
 
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <syslog.h>
 #include <paths.h>
@@ -7,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 namespace {
@@ -77,6 +79,20 @@ bool SystemLogListening() {
     return listening;
 }
 
+// Started by systemd, standard error is a stream into the journal (JOURNAL_STREAM names it), which the
+// system log reaches as well: one copy of each line is enough there.
+bool StandardErrorIsTheJournal() {
+    static const bool journal = [] {
+        const char* stream = std::getenv("JOURNAL_STREAM");
+        unsigned long long device = 0;
+        unsigned long long inode = 0;
+        struct stat info {};
+        return stream != nullptr && std::sscanf(stream, "%llu:%llu", &device, &inode) == 2 &&
+               fstat(STDERR_FILENO, &info) == 0 && info.st_dev == device && info.st_ino == inode;
+    }();
+    return journal;
+}
+
 void WriteToSystem(const std::string& line, LogPriority priority) {
     static const bool opened = [] {
         openlog("Corvane", LOG_PID, LOG_USER);
@@ -85,6 +101,9 @@ void WriteToSystem(const std::string& line, LogPriority priority) {
     (void)opened;
     if (SystemLogListening()) {
         syslog(priority == LogPriority::warning ? LOG_WARNING : LOG_NOTICE, "%s", line.c_str());
+        if (StandardErrorIsTheJournal()) {
+            return;
+        }
     }
     const std::string full = Prefix() + line + '\n';
     std::fwrite(full.data(), 1, full.size(), stderr);

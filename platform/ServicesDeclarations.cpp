@@ -109,6 +109,10 @@ ServicesDeclarationFile ActivationFile(const std::string& program) {
     return {XdgDataHome() + "/dbus-1/services/" + kServicesBusName + ".service", ActivationFileContent(program), 0644};
 }
 
+ServicesDeclarationFile SystemdUnitFile(const std::string& program) {
+    return {XdgDataHome() + "/systemd/user/" + kSystemdUnitName, SystemdUnitContent(program), 0644};
+}
+
 std::vector<ThunarAction> ThunarActionsFor(const std::string& program, const std::vector<std::string>& commands) {
     std::vector<ThunarAction> actions;
     for (const std::string& command : commands) {
@@ -249,6 +253,9 @@ std::vector<ServicesDeclarationFile> ServicesDeclarationFiles(const std::string&
         files.push_back(NemoAction(program, command));
     }
     files.push_back(ActivationFile(program));
+    if (SystemdCanStart(program)) {
+        files.push_back(SystemdUnitFile(program));
+    }
     return files;
 }
 
@@ -257,6 +264,26 @@ std::string ActivationFileContent(const std::string& program) {
     content += std::string("Name=") + kServicesBusName + "\n";
     // dbus-daemon takes the key-file escapes out first, then splits the line as GLib's shell parser does.
     content += "Exec=" + KeyFileEscape(DesktopExecQuote(program) + " serve") + "\n";
+    // A bus under systemd hands the start to the user unit; any other bus ignores the key and runs Exec.
+    if (SystemdCanStart(program)) {
+        content += std::string("SystemdService=") + kSystemdUnitName + "\n";
+    }
+    return content;
+}
+
+bool SystemdCanStart(const std::string& program) {
+    return program.find_first_of("'\"\\") == std::string::npos;
+}
+
+std::string SystemdUnitContent(const std::string& program) {
+    std::string content = "[Unit]\n";
+    content += "Description=Corvane, tidying folders picked in the file manager\n";
+    content += "Documentation=man:corvane(1)\n";
+    content += "\n[Service]\n";
+    content += "Type=dbus\n";
+    content += std::string("BusName=") + kServicesBusName + "\n";
+    // In double quotes a blank stays inside the word; systemd expands no '$' in the program's own path.
+    content += "ExecStart=\"" + program + "\" serve\n";
     return content;
 }
 

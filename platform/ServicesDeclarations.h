@@ -15,16 +15,29 @@ struct ServicesDeclarationFile {
     mode_t mode = 0644;
 };
 
+/// The name of the systemd user unit that runs the provider.
+inline constexpr const char* kSystemdUnitName = "corvane.service";
+
 /// The files of the declarations under $XDG_DATA_HOME (else ~/.local/share): Dolphin's service menu,
-/// the GNOME Files scripts, the Nemo actions and the D-Bus activation file, each menu command running
+/// the GNOME Files scripts, the Nemo actions, the D-Bus activation file and the systemd user unit it names
+/// (where systemd can start program), each menu command running
 /// `program request "<command>" <selected folders>`, in the order of commands (which are also the menu
 /// titles). Thunar's actions are not files of their own: see ThunarActionsFilePath.
 std::vector<ServicesDeclarationFile> ServicesDeclarationFiles(const std::string& program,
                                                               const std::vector<std::string>& commands);
 
 /// The D-Bus activation file that starts `program serve`, its Exec line as dbus-daemon reads it: key-file
-/// escapes taken out, then split as a shell splits double-quoted words. `cmake --install` writes it too.
+/// escapes taken out, then split as a shell splits double-quoted words. Where systemd can start program,
+/// it names the user unit too. `cmake --install` writes it as well.
 std::string ActivationFileContent(const std::string& program);
+
+/// Whether systemd runs program from a unit: it refuses a program path holding a quote or a backslash,
+/// and such a provider is then started by the bus alone.
+bool SystemdCanStart(const std::string& program);
+
+/// The systemd user unit that runs `program serve` as a D-Bus service, so that its log goes to the journal
+/// and `systemctl --user stop corvane` stops it.
+std::string SystemdUnitContent(const std::string& program);
 
 /// Thunar's custom actions file: $XDG_CONFIG_HOME (else ~/.config) /Thunar/uca.xml.
 std::string ThunarActionsFilePath();

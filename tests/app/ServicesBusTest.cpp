@@ -146,6 +146,18 @@ TEST_F(ServicesBus, CmakeInstallUnderAPrefixHoldingQuotesAndShellCharactersIsSta
     EXPECT_EQ(providerProgram(), systemPrefix() + "/bin/corvane");
 }
 
+TEST_F(ServicesBus, CmakeInstallPutsTheSystemdUnitBesideTheActivationFileThatNamesIt) {
+    const std::string prefix = dir / "usr local";
+    std::map<std::string, std::string> noDestdir = environment();
+    noDestdir["DESTDIR"] = "";
+    const ProgramResult installed =
+        RunCorvane({"--install", CORVANE_BUILD_DIR, "--prefix", prefix}, noDestdir, {}, CORVANE_CMAKE);
+    ASSERT_EQ(installed.exitStatus, 0) << installed.out << installed.err;
+    EXPECT_EQ(ReadFile(prefix + "/share/systemd/user/corvane.service"), SystemdUnitContent(prefix + "/bin/corvane"));
+    EXPECT_EQ(ReadFile(prefix + "/share/dbus-1/services/" + kServicesBusName + ".service"),
+              ActivationFileContent(prefix + "/bin/corvane"));
+}
+
 TEST_F(ServicesBus, AProviderStartedAfterUninstallBringsNoDeclarationBack) {
     WriteFile(systemServices() + "/" + kServicesBusName + ".service", ActivationFileContent(CORVANE_BINARY));
     ASSERT_EQ(corvane({"install-services"}).exitStatus, 0);

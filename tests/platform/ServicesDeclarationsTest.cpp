@@ -1,6 +1,6 @@
-// The declarations for Dolphin, GNOME Files, Nemo and Thunar and the D-Bus activation file, written into a
-// private home: what each says as GLib reads it, that writing again changes nothing, and that uninstalling
-// removes exactly that.
+// The declarations for Dolphin, GNOME Files, Nemo and Thunar, the D-Bus activation file and the systemd
+// user unit, written into a private home: what each says as GLib and systemd read it, that writing again
+// changes nothing, and that uninstalling removes exactly that.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -121,6 +121,7 @@ TEST_F(ServicesDeclarations, TheUsersUcaFileKeepsItsActionsAndUninstallRemovesEx
     EXPECT_EQ(ListNames(dir / "home/data/kio/servicemenus"), std::vector<std::string>{"other.desktop"});
     EXPECT_EQ(ListNames(dir / "home/data/nautilus/scripts/Corvane"), std::vector<std::string>{"My own script"});
     EXPECT_TRUE(ListNames(dir / "home/data/dbus-1/services").empty());
+    EXPECT_TRUE(ListNames(dir / "home/data/systemd/user").empty());
     EXPECT_NE(ReadFile(ucaPath()).find("<name>Mine</name>"), std::string::npos);
     EXPECT_EQ(ReadFile(ucaPath()).find("corvane"), std::string::npos);
     std::filesystem::remove(data("nautilus/scripts/Corvane/My own script"));
@@ -217,4 +218,34 @@ TEST_F(ServicesDeclarations, UninstallRemovesTheUcaFileInstallStartedWhileNothin
         }
         EXPECT_EQ(ReadFile(dir / "etc/Thunar/uca.xml"), row.system.value_or("")) << "the system's file stays as it was";
     }
+}
+
+TEST_F(ServicesDeclarations, SystemdRunsTheUnitFromAPathWithBlanksAndShellCharactersAndTheBusNamesIt) {
+    if (std::system("command -v systemd-analyze >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "systemd-analyze is not installed (Debian: systemd)";
+    }
+    const std::string program = dir / "My $HOME `x` apps/corvane";
+    WriteFile(program, "#!/bin/sh\n");
+    chmod(program.c_str(), 0755);
+    std::string why;
+    ASSERT_TRUE(InstallServicesDeclarations(program, kCommands, &why)) << why;
+    const std::string unit = data("systemd/user/corvane.service");
+    EXPECT_NE(ReadFile(data("dbus-1/services/com.fernwick.Corvane.service")).find("\nSystemdService=corvane.service\n"),
+              std::string::npos);
+    // systemd-analyze loads the unit as the user's manager would: a program path split at its blanks,
+    // or a '$' taken for a variable, is a program that does not exist.
+    std::filesystem::create_directory(dir / "run");
+    chmod((dir / "run").c_str(), 0700);
+    const ProgramResult verified =
+        RunCorvane({"verify", "--user", "--man=no", unit}, {{"XDG_RUNTIME_DIR", dir / "run"}}, {}, "/usr/bin/systemd-analyze");
+    EXPECT_EQ(verified.exitStatus, 0) << verified.out << verified.err;
+    EXPECT_EQ(verified.err, "");
+}
+
+TEST_F(ServicesDeclarations, AProgramSystemdWouldRefuseIsStartedByTheBusAlone) {
+    const std::string program = "/opt/it's/corvane";
+    std::string why;
+    ASSERT_TRUE(InstallServicesDeclarations(program, kCommands, &why)) << why;
+    EXPECT_FALSE(std::filesystem::exists(data("systemd/user/corvane.service")));
+    EXPECT_EQ(ReadFile(data("dbus-1/services/com.fernwick.Corvane.service")).find("SystemdService"), std::string::npos);
 }
