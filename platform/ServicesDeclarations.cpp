@@ -307,12 +307,19 @@ bool RefreshInstalledServicesDeclarations(const std::string& program, const std:
     if (!PathCanBeDeclared(program, errorText)) {
         return false;
     }
+    const std::string activation = ActivationFile(program).path;
+    const std::string unit = SystemdUnitFile(program).path;
+    bool activationInstalled = false;
     for (const ServicesDeclarationFile& file : ServicesDeclarationFiles(program, commands)) {
         std::optional<std::string> present;
         if (!ReadWholeFile(file.path, present, errorText)) {
             return false;
         }
-        if (present && !ReplaceFileContents(file.path, file.content, file.mode, errorText)) {
+        activationInstalled = activationInstalled || (present && file.path == activation);
+        // The activation file names the unit, so where it stays the unit must be there too: an install
+        // from before the unit existed gets it now.
+        const bool wanted = present || (file.path == unit && activationInstalled);
+        if (wanted && !ReplaceFileContents(file.path, file.content, file.mode, errorText)) {
             return false;
         }
     }

@@ -249,3 +249,14 @@ TEST_F(ServicesDeclarations, AProgramSystemdWouldRefuseIsStartedByTheBusAlone) {
     EXPECT_FALSE(std::filesystem::exists(data("systemd/user/corvane.service")));
     EXPECT_EQ(ReadFile(data("dbus-1/services/com.fernwick.Corvane.service")).find("SystemdService"), std::string::npos);
 }
+
+TEST_F(ServicesDeclarations, RefreshingBringsBackTheUnitTheActivationFileNamesButNothingElseRemoved) {
+    ASSERT_TRUE(install());
+    const std::string nemo = data("nemo/actions/corvane-aggregate-files-by-extension.nemo_action");
+    std::filesystem::remove(data("systemd/user/corvane.service"));
+    std::filesystem::remove(nemo);
+    std::string why;
+    ASSERT_TRUE(RefreshInstalledServicesDeclarations("/opt/My Apps/corvane", kCommands, &why)) << why;
+    EXPECT_TRUE(std::filesystem::exists(data("systemd/user/corvane.service"))) << "an older install gets its unit";
+    EXPECT_FALSE(std::filesystem::exists(nemo)) << "what the user removed stays removed";
+}
