@@ -1,5 +1,6 @@
+// The notation that builds an Apple event from a format: key:value parameters whose values are codes,
+// typed codes, records and the descriptors passed in, as the comment events write them.
 #include <cstring>
-#include <limits>
 #include <string_view>
 
 #include "platform/AEInternal.h"
@@ -11,8 +12,6 @@ namespace {
 constexpr int kMaxNesting = 64;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Printable ASCII that has no meaning of its own in the notation.
 bool IsCodeCharacter(char c) {
@@ -28,19 +27,6 @@ void PutKeyed(AEDesc* record, AEKeyword key, AEDesc value) {
         }
     }
     record->items.push_back(AEKeyDesc{key, std::move(value)});
-}
-
-int HexValue(char c) {
-    if (IsDigit(c)) {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 class Parser {
@@ -154,18 +140,6 @@ private:
         if (c == '@') {
             return ParseArgument(value);
         }
-        if (c == '-' || IsDigit(c)) {
-            return ParseInteger(value);
-        }
-        if (c == '"') {
-            return ParseString(value);
-        }
-        if (c == '$') {
-            return Fail(aeBuildSyntaxUncoercedHex);
-        }
-        if (c == '[') {
-            return ParseList(value, depth);
-        }
         if (c == '{') {
             return ParseRecord(value, typeAERecord, depth);
         }
@@ -186,107 +160,6 @@ private:
         *value = *descs_[nextArgument_++];
         ++pos_;
         return true;
-    }
-
-    bool ParseInteger(AEDesc* value) {
-        const std::size_t start = pos_;
-        const bool negative = Peek() == '-';
-        if (negative) {
-            ++pos_;
-            if (AtEnd() || !IsDigit(Peek())) {
-                return Fail(aeBuildSyntaxBadNegative);
-            }
-        }
-        std::int64_t magnitude = 0;
-        while (!AtEnd() && IsDigit(Peek())) {
-            magnitude = magnitude * 10 + (Peek() - '0');
-            if (magnitude > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) {
-                pos_ = start;
-                return Fail(aeBuildSyntaxBadData);
-            }
-            ++pos_;
-        }
-        const std::int64_t number = negative ? -magnitude : magnitude;
-        if (number > std::numeric_limits<std::int32_t>::max()) {
-            pos_ = start;
-            return Fail(aeBuildSyntaxBadData);
-        }
-        if (number >= std::numeric_limits<std::int16_t>::min() && number <= std::numeric_limits<std::int16_t>::max()) {
-            *value = AEDescOfValue(typeSInt16, static_cast<std::int16_t>(number));
-        } else {
-            *value = AEDescOfValue(typeSInt32, static_cast<std::int32_t>(number));
-        }
-        return true;
-    }
-
-    bool ParseString(AEDesc* value) {
-        const std::size_t close = text_.find('"', pos_ + 1);
-        if (close == std::string_view::npos) {
-            return Fail(aeBuildSyntaxNoCloseString);
-        }
-        const std::string_view characters = text_.substr(pos_ + 1, close - pos_ - 1);
-        *value = AEDesc{};
-        value->descriptorType = typeChar;
-        value->data.assign(characters.begin(), characters.end());
-        pos_ = close + 1;
-        return true;
-    }
-
-    bool ParseHex(std::vector<std::uint8_t>* bytes) {
-        ++pos_;
-        int pending = -1;
-        for (;;) {
-            SkipSpace();
-            if (AtEnd()) {
-                return Fail(aeBuildSyntaxNoCloseHex);
-            }
-            const char c = Peek();
-            if (c == '$') {
-                ++pos_;
-                return pending < 0 || Fail(aeBuildSyntaxOddHex);
-            }
-            const int digit = HexValue(c);
-            if (digit < 0) {
-                return Fail(aeBuildSyntaxBadHex);
-            }
-            if (pending < 0) {
-                pending = digit;
-            } else {
-                bytes->push_back(static_cast<std::uint8_t>(pending << 4 | digit));
-                pending = -1;
-            }
-            ++pos_;
-        }
-    }
-
-    bool ParseList(AEDesc* value, int depth) {
-        ++pos_;
-        AECreateList(nullptr, 0, false, value);
-        SkipSpace();
-        if (!AtEnd() && Peek() == ']') {
-            ++pos_;
-            return true;
-        }
-        for (;;) {
-            AEDesc item;
-            if (!ParseValue(&item, depth + 1)) {
-                return false;
-            }
-            value->items.push_back(AEKeyDesc{0, std::move(item)});
-            SkipSpace();
-            if (AtEnd()) {
-                return Fail(aeBuildSyntaxNoCloseBracket);
-            }
-            const char c = Peek();
-            ++pos_;
-            if (c == ']') {
-                return true;
-            }
-            if (c != ',') {
-                --pos_;
-                return Fail(aeBuildSyntaxNoCloseBracket);
-            }
-        }
     }
 
     bool ParseRecord(AEDesc* value, DescType type, int depth) {
@@ -325,7 +198,7 @@ private:
         }
     }
 
-    /// code, code(value), code($hex$), code() or code {record}.
+    /// code, code(value) or code {record}.
     bool ParseCodeValue(AEDesc* value, int depth) {
         const std::size_t start = pos_;
         FourCharCode code;
@@ -341,24 +214,9 @@ private:
             return true;
         }
         ++pos_;
-        SkipSpace();
         AEDesc inner;
-        if (!AtEnd() && Peek() == '$') {
-            inner.descriptorType = code;
-            if (!ParseHex(&inner.data)) {
-                return false;
-            }
-        } else if (!AtEnd() && Peek() == ')') {
-            inner.descriptorType = code;
-        } else if (!ParseValue(&inner, depth + 1)) {
+        if (!ParseValue(&inner, depth + 1) || !Expect(')', aeBuildSyntaxNoCloseParen)) {
             return false;
-        }
-        if (!Expect(')', aeBuildSyntaxNoCloseParen)) {
-            return false;
-        }
-        if (inner.kind == AEDescKind::list) {
-            pos_ = start;
-            return Fail(aeBuildSyntaxCoercedList);
         }
         if (AECoerceDesc(&inner, code, value) == noErr) {
             return true;

@@ -103,17 +103,6 @@ OSErr AEDisposeDesc(AEDesc* theAEDesc) {
     return noErr;
 }
 
-OSErr AEDuplicateDesc(const AEDesc* theAEDesc, AEDesc* result) {
-    if (theAEDesc == nullptr || result == nullptr) {
-        return paramErr;
-    }
-    return AEGuardAllocation([&] {
-        AEDesc copy = *theAEDesc;
-        *result = std::move(copy);
-        return noErr;
-    });
-}
-
 long AEGetDescDataSize(const AEDesc* theAEDesc) {
     if (theAEDesc == nullptr || IsComposite(*theAEDesc)) {
         return 0;
@@ -143,61 +132,6 @@ OSErr AECreateList(const void* /*factoringPtr*/, long factoredSize, Boolean isRe
     resultList->descriptorType = isRecord ? typeAERecord : typeAEList;
     resultList->kind = isRecord ? AEDescKind::record : AEDescKind::list;
     return noErr;
-}
-
-OSErr AECountItems(const AEDescList* theAEDescList, long* theCount) {
-    if (theAEDescList == nullptr || theCount == nullptr) {
-        return paramErr;
-    }
-    if (theAEDescList->kind != AEDescKind::list && theAEDescList->kind != AEDescKind::record) {
-        return errAEWrongDataType;
-    }
-    *theCount = static_cast<long>(theAEDescList->items.size());
-    return noErr;
-}
-
-OSErr AEPutDesc(AEDescList* theAEDescList, long index, const AEDesc* theAEDesc) {
-    if (theAEDescList == nullptr || theAEDesc == nullptr) {
-        return paramErr;
-    }
-    if (theAEDescList->kind != AEDescKind::list) {
-        return errAEWrongDataType;
-    }
-    auto& items = theAEDescList->items;
-    const long count = static_cast<long>(items.size());
-    if (index < 0 || index > count + 1) {
-        return errAEIllegalIndex;
-    }
-    return AEGuardAllocation([&] {
-        AEDesc copy = *theAEDesc;
-        if (index == 0 || index == count + 1) {
-            items.push_back(AEKeyDesc{0, std::move(copy)});
-        } else {
-            items[static_cast<std::size_t>(index - 1)].descContent = std::move(copy);
-        }
-        return noErr;
-    });
-}
-
-OSErr AEGetNthDesc(const AEDescList* theAEDescList, long index, DescType desiredType, AEKeyword* theAEKeyword,
-                   AEDesc* result) {
-    if (theAEDescList == nullptr || result == nullptr) {
-        return paramErr;
-    }
-    *result = AEDesc{};
-    if (theAEDescList->kind != AEDescKind::list && theAEDescList->kind != AEDescKind::record) {
-        return errAEWrongDataType;
-    }
-    const auto& items = theAEDescList->items;
-    if (index < 1 || index > static_cast<long>(items.size())) {
-        return errAEIllegalIndex;
-    }
-    const AEKeyDesc& item = items[static_cast<std::size_t>(index - 1)];
-    const OSErr err = AEGuardAllocation([&] { return AECoerceDesc(&item.descContent, desiredType, result); });
-    if (err == noErr && theAEKeyword != nullptr) {
-        *theAEKeyword = item.descKey;
-    }
-    return err;
 }
 
 OSErr AEPutParamDesc(AppleEvent* theAppleEvent, AEKeyword theAEKeyword, const AEDesc* theAEDesc) {
@@ -264,18 +198,6 @@ OSErr AECreateAppleEvent(AEEventClass theAEEventClass, AEEventID theAEEventID, c
         *result = std::move(event);
         return noErr;
     });
-}
-
-OSErr AEGetAttributeDesc(const AppleEvent* theAppleEvent, AEKeyword theAEKeyword, DescType desiredType,
-                         AEDesc* result) {
-    if (theAppleEvent == nullptr) {
-        return paramErr;
-    }
-    if (theAppleEvent->kind != AEDescKind::appleEvent) {
-        return errAEWrongDataType;
-    }
-    return AEGuardAllocation(
-        [&] { return CoerceFound(FindKey(theAppleEvent->attributes, theAEKeyword), desiredType, result); });
 }
 
 OSErr AEGetAttributePtr(const AppleEvent* theAppleEvent, AEKeyword theAEKeyword, DescType desiredType,

@@ -67,7 +67,6 @@ constexpr long kNoTimeOut = -2;
 
 /// Apple Event statuses that only this manager gives.
 constexpr OSErr errAEWaitCanceled = -1711;
-constexpr OSErr errAEIllegalIndex = -1719;
 
 struct AEKeyDesc;
 
@@ -109,9 +108,6 @@ OSErr AECreateDesc(DescType typeCode, const void* dataPtr, long dataSize, AEDesc
 /// Turns the descriptor back into the null descriptor; paramErr without one.
 OSErr AEDisposeDesc(AEDesc* theAEDesc);
 
-/// A deep copy of the descriptor. On failure result is the null descriptor.
-OSErr AEDuplicateDesc(const AEDesc* theAEDesc, AEDesc* result);
-
 /// The size of a plain descriptor's data; 0 for lists, records and events.
 long AEGetDescDataSize(const AEDesc* theAEDesc);
 
@@ -121,18 +117,6 @@ OSErr AEGetDescData(const AEDesc* theAEDesc, void* dataPtr, long maximumSize);
 
 /// A new empty list, or record when isRecord. Factoring is not supported: factoredSize must be 0.
 OSErr AECreateList(const void* factoringPtr, long factoredSize, Boolean isRecord, AEDescList* resultList);
-
-/// The number of items of a list or record.
-OSErr AECountItems(const AEDescList* theAEDescList, long* theCount);
-
-/// Puts a copy of theAEDesc at index (1-based) of a list, replacing what was there; index 0 or one
-/// past the end appends. Out of range: errAEIllegalIndex, the list unchanged.
-OSErr AEPutDesc(AEDescList* theAEDescList, long index, const AEDesc* theAEDesc);
-
-/// The item at index (1-based) of a list or record, coerced to desiredType ('****' for any), with
-/// its key (0 in a list) when theAEKeyword is given. On failure result is the null descriptor.
-OSErr AEGetNthDesc(const AEDescList* theAEDescList, long index, DescType desiredType, AEKeyword* theAEKeyword,
-                   AEDesc* result);
 
 /// Puts a copy of theAEDesc under theAEKeyword into a record or Apple event, replacing an earlier
 /// one of that key. errAEWrongDataType for a plain descriptor or a list, which stay unchanged.
@@ -155,9 +139,7 @@ OSErr AEGetParamPtr(const AppleEvent* theAppleEvent, AEKeyword theAEKeyword, Des
 OSErr AECreateAppleEvent(AEEventClass theAEEventClass, AEEventID theAEEventID, const AEAddressDesc* target,
                          AEReturnID returnID, AETransactionID transactionID, AppleEvent* result);
 
-/// An attribute of an Apple event, as AEGetParamDesc and AEGetParamPtr read parameters.
-OSErr AEGetAttributeDesc(const AppleEvent* theAppleEvent, AEKeyword theAEKeyword, DescType desiredType,
-                         AEDesc* result);
+/// An attribute of an Apple event, as AEGetParamPtr reads a parameter.
 OSErr AEGetAttributePtr(const AppleEvent* theAppleEvent, AEKeyword theAEKeyword, DescType desiredType,
                         DescType* typeCode, void* dataPtr, long maximumSize, long* actualSize);
 
@@ -179,21 +161,13 @@ enum AEBuildErrorCode : std::uint32_t {
     aeBuildSyntaxBadToken = 1,
     aeBuildSyntaxBadEOF = 2,
     aeBuildSyntaxNoEOF = 3,
-    aeBuildSyntaxBadNegative = 4,
     aeBuildSyntaxMissingQuote = 5,
-    aeBuildSyntaxBadHex = 6,
-    aeBuildSyntaxOddHex = 7,
-    aeBuildSyntaxNoCloseHex = 8,
-    aeBuildSyntaxUncoercedHex = 9,
-    aeBuildSyntaxNoCloseString = 10,
     aeBuildSyntaxBadDesc = 11,
     aeBuildSyntaxBadData = 12,
     aeBuildSyntaxNoCloseParen = 13,
-    aeBuildSyntaxNoCloseBracket = 14,
     aeBuildSyntaxNoCloseBrace = 15,
     aeBuildSyntaxNoKey = 16,
     aeBuildSyntaxNoColon = 17,
-    aeBuildSyntaxCoercedList = 18,
 };
 
 /// Why a format was refused, and at which byte.
@@ -212,16 +186,11 @@ OSErr AEBuildAppleEventWithDescs(AEEventClass theClass, AEEventID theID, DescTyp
 /// Makes an Apple event addressed by (addressType, addressData) whose parameters are read from
 /// paramsFmt, a comma-separated list of key:value, where key is a code of up to four characters,
 /// bare or in single quotes (padded with spaces), and value is one of:
-///   123, -5          an integer: 'shor' when it fits 16 bits, else 'long'
-///   "text"           'TEXT' (UTF-8), up to the next double quote
 ///   abc, 'ab c'      a code as 'enum'
 ///   @                a copy of the next descriptor argument
 ///   (value)          the value itself
 ///   code(value)      the value coerced to code (a failure is a syntax error); a code that
-///                    AECoerceDesc has no conversions into just retypes the value, so
-///                    obj(@) makes a record an 'obj '; code() is empty data, null() the null
-///                    descriptor; code($0A1B$) hex data
-///   [v, ...]         a list
+///                    AECoerceDesc has no conversions into just retypes the value
 ///   {key:v, ...}     a record; code {key:v, ...} a record of type code, such as obj {...}
 /// Whitespace may surround every token. A format that breaks these rules gives
 /// errAEBuildSyntaxError with error (when given) saying why and where; result is then null.

@@ -35,27 +35,28 @@ AEDesc Of(DescType type, const Value& value, long size = sizeof(Value)) {
 
 } // namespace
 
-TEST(AEBuildAppleEvent, ValuesOfEveryKind) {
+TEST(AEBuildAppleEvent, TheCommentFormatMakesTheSpecifierAndTakesTheDescriptors) {
+    const AEDesc container = Of(typeChar, "Root:a", 6);
+    const AEDesc text = Of(typeChar, "note", 4);
     AppleEvent event;
-    ASSERT_EQ(Build("num : 7 , big:-100000, lst:[1, [], \"x\"], rec:{ a:'ab' }, hex:sign($4D 41 43 53$), wrd:long(3)",
-                    &event, nullptr), noErr);
-    EXPECT_EQ(Param(event, "num "), Of(typeSInt16, std::int16_t{7}));
-    EXPECT_EQ(Param(event, "big "), Of(typeSInt32, std::int32_t{-100000}));
-    EXPECT_EQ(Param(event, "lst ").items.size(), 3u);
-    EXPECT_EQ(Param(Param(event, "rec "), "a   "), Of(typeEnumerated, FOUR_CHAR_CODE("ab  ")));
-    EXPECT_EQ(Param(event, "hex "), Of(typeApplSignature, "MACS", 4));
-    EXPECT_EQ(Param(event, "wrd "), Of(typeSInt32, std::int32_t{3})) << "long(3) converts, not just retypes";
+    ASSERT_EQ(Build(kSetFormat, &event, nullptr, &container, &text), noErr);
+    const AEDesc specifier = Param(event, "----");
+    EXPECT_EQ(specifier.descriptorType, typeObjectSpecifier);
+    EXPECT_EQ(Param(specifier, "form"), Of(typeEnumerated, FOUR_CHAR_CODE("prop")));
+    EXPECT_EQ(Param(specifier, "want"), Of(typeType, FOUR_CHAR_CODE("prop"))) << "type(prop) converts the code";
+    EXPECT_EQ(Param(specifier, "seld"), Of(typeType, FOUR_CHAR_CODE("comt")));
+    EXPECT_EQ(Param(specifier, "from"), container);
+    EXPECT_EQ(Param(event, "data"), text);
 }
 
 TEST(AEBuildAppleEvent, MalformedFormatsSayWhatAndWhere) {
     const std::tuple<const char*, AEBuildErrorCode, std::uint32_t> rows[] = {
-        {"'----'", aeBuildSyntaxNoColon, 6},         {"'----':", aeBuildSyntaxBadEOF, 7},
-        {"'---", aeBuildSyntaxMissingQuote, 0},      {"toolong:1", aeBuildSyntaxBadToken, 0},
-        {"a:1 b:2", aeBuildSyntaxNoEOF, 4},          {"a:-x", aeBuildSyntaxBadNegative, 3},
-        {"a:\"open", aeBuildSyntaxNoCloseString, 2}, {"a:$00$", aeBuildSyntaxUncoercedHex, 2},
-        {"a:x($0g$)", aeBuildSyntaxBadHex, 6},       {"a:(1", aeBuildSyntaxNoCloseParen, 4},
-        {"a:{b:1", aeBuildSyntaxNoCloseBrace, 6},    {"a:{:1}", aeBuildSyntaxNoKey, 3},
-        {"a:@", aeBuildSyntaxBadDesc, 2},            {"a:shor(99999)", aeBuildSyntaxBadData, 2},
+        {"'----'", aeBuildSyntaxNoColon, 6},      {"'----':", aeBuildSyntaxBadEOF, 7},
+        {"'---", aeBuildSyntaxMissingQuote, 0},   {"toolong:a", aeBuildSyntaxBadToken, 0},
+        {"a:b c:d", aeBuildSyntaxNoEOF, 4},       {"a:(b", aeBuildSyntaxNoCloseParen, 4},
+        {"a:{b:c", aeBuildSyntaxNoCloseBrace, 6}, {"a:{:c}", aeBuildSyntaxNoKey, 3},
+        {"a:@", aeBuildSyntaxBadDesc, 2},         {"a:shor(b)", aeBuildSyntaxBadData, 2},
+        {"a:\"text\"", aeBuildSyntaxBadToken, 2},
     };
     for (const auto& [format, code, position] : rows) {
         AppleEvent event;
@@ -80,5 +81,9 @@ TEST(AEBuildAppleEvent, TruncatedAndGarbledFormatsAreRefusedSafely) {
     }
     AppleEvent event;
     EXPECT_EQ(Build(std::string(100000, '('), &event, nullptr), errAEBuildSyntaxError);
-    EXPECT_EQ(Build("a:" + std::string(100000, '['), &event, nullptr), errAEBuildSyntaxError);
+    std::string typedDeep = "a:";
+    for (int depth = 0; depth < 100000; ++depth) {
+        typedDeep += "t(";
+    }
+    EXPECT_EQ(Build(typedDeep, &event, nullptr), errAEBuildSyntaxError);
 }

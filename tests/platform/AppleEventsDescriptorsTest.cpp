@@ -1,4 +1,4 @@
-// Descriptors, lists and records: what goes in comes out, and a failure leaves the null descriptor.
+// Descriptors and records: what goes in comes out, and a failure leaves the null descriptor.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -19,22 +19,6 @@ AEDesc Of(DescType type, Value value) {
 }
 
 } // namespace
-
-TEST(AEDescriptors, ListsKeepOrderAndIndexFromOne) {
-    AEDescList list;
-    ASSERT_EQ(AECreateList(nullptr, 0, false, &list), noErr);
-    for (std::int32_t value : {10, 20, 30}) {
-        const AEDesc item = Of(typeSInt32, value);
-        ASSERT_EQ(AEPutDesc(&list, 0, &item), noErr);
-    }
-    AEDesc item;
-    AEKeyword key = 1;
-    ASSERT_EQ(AEGetNthDesc(&list, 3, typeSInt16, &key, &item), noErr);
-    EXPECT_EQ(std::tuple(item, key), std::tuple(Of(typeSInt16, std::int16_t{30}), 0u));
-    EXPECT_EQ(AEPutDesc(&list, 5, &item), errAEIllegalIndex);
-    EXPECT_EQ(AEGetNthDesc(&list, 0, typeWildCard, nullptr, &item), errAEIllegalIndex);
-    EXPECT_EQ(item, AEDesc{});
-}
 
 TEST(AEDescriptors, RecordParametersReplaceByKeyAndCoerce) {
     AERecord record;
