@@ -5,11 +5,12 @@
 #include <optional>
 #include <string>
 
+#include "platform/AERegistry.h"
 #include "platform/AppleEvents.h"
 #include "platform/Files.h"
 
 /// The Finder's signature, the address of every comment event.
-constexpr OSType gFinderSignature = FOUR_CHAR_CODE("MACS");
+constexpr OSType gFinderSignature = kFinderSignature;
 
 /// Asks the Finder for the item's comment and waits for the answer. On 0 the comment is stored
 /// through comment as a new string, except for an empty comment, which stores nothing (the caller

@@ -10,6 +10,7 @@
 #include "app/DefaultsCommand.h"
 #include "app/RunSummary.h"
 #include "app/ServicesCommands.h"
+#include "platform/Finder.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ int RunRequest(const std::string& command, const std::vector<std::string>& paths
 }  // namespace
 
 int RunCommandLine(int argc, char** argv) {
+    InstallFinder();
     CLI::App app{"Corvane tidies folders: it files each visible file into subfolders named after a key."};
     app.require_subcommand(1);
     app.set_version_flag("--version", "corvane " CORVANE_VERSION);

@@ -1,8 +1,11 @@
-// The codes of the Core suite that the comment events use: event ids, object classes, forms and
-// properties, as the Apple Event Registry names them.
+// The codes that the comment events use: the Finder's signature and the Core suite's event ids, object
+// classes, forms and properties, as the Apple Event Registry names them.
 #pragma once
 
 #include "platform/MacTypes.h"
+
+/// The Finder's application signature, the address of the comment events.
+constexpr OSType kFinderSignature = FOUR_CHAR_CODE("MACS");
 
 constexpr FourCharCode kAECoreSuite = FOUR_CHAR_CODE("core");
 constexpr FourCharCode kAEGetData = FOUR_CHAR_CODE("getd");

@@ -2,13 +2,11 @@
 
 #include "platform/AEInternal.h"
 #include "platform/AppleEvents.h"
-#include "platform/Finder.h"
 
 namespace {
 
-// The Finder is always running on the original platform, so it is there before anyone asks.
 std::map<OSType, AEApplicationHandler>& Applications() {
-    static std::map<OSType, AEApplicationHandler> applications{{kFinderSignature, FinderHandleEvent}};
+    static std::map<OSType, AEApplicationHandler> applications;
     return applications;
 }
 

@@ -2,9 +2,9 @@
 // comment in the item's extended attribute user.xdg.comment, where file managers show it.
 #pragma once
 
+#include "platform/AERegistry.h"
 #include "platform/AppleEvents.h"
 
-constexpr OSType kFinderSignature = FOUR_CHAR_CODE("MACS");
 inline constexpr char kFinderCommentAttribute[] = "user.xdg.comment";
 
 /// Answers 'core'/'getd' and 'core'/'setd' whose direct object is the 'comt' property of an item
@@ -19,7 +19,7 @@ inline constexpr char kFinderCommentAttribute[] = "user.xdg.comment";
 /// files). A failed set leaves the stored comment as it was.
 OSErr FinderHandleEvent(const AppleEvent* event, AppleEvent* reply);
 
-/// Makes the Finder the application of signature 'MACS' again, replacing whatever was installed
-/// there; calling it twice is the same as once. Not needed at start-up: the Finder is there from
-/// the start.
+/// Makes the Finder the application of signature kFinderSignature, replacing whatever was installed
+/// there; calling it twice is the same as once. The program does so at start-up, as the Finder is
+/// always running on the original platform.
 void InstallFinder();
