@@ -39,7 +39,7 @@ void AppController::handleMenuSelection(const std::vector<std::string>* filename
     if (filenames == nullptr || filenames->empty()) {
         return;
     }
-    const std::optional<std::int32_t> mode = userData ? GroupingModeForCommand(*userData) : std::nullopt;
+    const std::optional<GroupingMode> mode = userData ? GroupingModeForCommand(*userData) : std::nullopt;
     if (!mode) {
         NSLogFailure("Unsupported command: %@", {userData ? std::string_view(*userData) : std::string_view("(null)")});
         return;

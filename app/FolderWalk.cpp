@@ -5,8 +5,6 @@
 #include "app/CommandTable.h"
 #include "fileops/DirectoryListing.h"
 #include "fileops/ItemTests.h"
-#include "grouping/DateGrouping.h"
-#include "grouping/KeyGrouping.h"
 #include "platform/AutoreleasePool.h"
 #include "platform/Log.h"
 #include "platform/Preferences.h"
@@ -45,15 +43,4 @@ void fold_folder(const FSRef* folder) {
     aggregate_files(folder);
 }
 
-void aggregate_files(const FSRef* folder) {
-    switch (static_cast<std::uint32_t>(gCorvaneType)) {
-    case 1: aggregate_files_by_extension(folder); break;
-    case 2: aggregate_files_by_file_type(folder); break;
-    case 3: aggregate_files_by_mime_type(folder); break;
-    case 4: aggregate_files_by_date(folder, folder, NSFileModificationDate, 0, 1); break;
-    case 5: aggregate_files_by_date(folder, folder, NSFileCreationDate, 0, 1); break;
-    case 6: aggregate_files_by_date(folder, folder, NSFileModificationDate, 1, 1); break;
-    case 7: aggregate_files_by_date(folder, folder, NSFileCreationDate, 1, 1); break;
-    default: break;
-    }
-}
+void aggregate_files(const FSRef* folder) { RunGroupingStrategy(gCorvaneType, folder); }

@@ -1,4 +1,4 @@
-// Which folders a request groups and in which order, and the strategy each grouping mode runs.
+// Which folders a request groups and in which order.
 #pragma once
 
 #include "platform/Files.h"
@@ -12,5 +12,5 @@ void FoldFolder(const FSRef* folder);
 /// Groups every visible plain subfolder first (when RecurseFolders says so), depth first, then folder.
 void fold_folder(const FSRef* folder);
 
-/// Runs the strategy of gCorvaneType on folder; a mode outside 1 to 7 does nothing.
+/// Runs the strategy of gCorvaneType on folder.
 void aggregate_files(const FSRef* folder);

@@ -7,6 +7,12 @@
 #include "platform/FileAttributes.h"
 #include "platform/Files.h"
 
+/// The values of ignoreDays: day folders ("Feb 03, 2001") or month folders ("Feb 2001") in each year.
+constexpr signed char kDayFolders = 0;
+constexpr signed char kMonthFolders = 1;
+/// The copy flag of the year pass when files are copied into their years, as every date command does.
+constexpr signed char kCopyIntoYears = 1;
+
 /// The year pass over folder, making year folders in destination, then one pass over every visible
 /// plain subfolder of destination (one level, moving) into day folders, or month folders when
 /// ignoreDays is set. copy is the year pass's copy flag. Nothing happens without both folders.

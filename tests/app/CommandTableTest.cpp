@@ -8,7 +8,7 @@
 #include "support/TempDir.h"
 
 TEST(CommandTable, ModesFollowTheTableNotTheOrderOfTesting) {
-    const std::pair<const char*, std::int32_t> rows[] = {
+    const std::pair<const char*, int> rows[] = {
         {"Aggregate Files by Extension", 1},
         {"Aggregate Files by File Type", 2},
         {"Aggregate Files by Mime Type", 3},
@@ -19,7 +19,7 @@ TEST(CommandTable, ModesFollowTheTableNotTheOrderOfTesting) {
     };
     std::vector<std::string> offered;
     for (const auto& [command, mode] : rows) {
-        EXPECT_EQ(GroupingModeForCommand(command), mode) << command;
+        EXPECT_EQ(GroupingModeForCommand(command), GroupingMode{mode}) << command;
         offered.emplace_back(command);
     }
     EXPECT_EQ(CommandStrings(), offered) << "the menus offer every command once, in this order";
@@ -32,7 +32,7 @@ class Request : public ::testing::Test {
 protected:
     void SetUp() override {
         environment.set("XDG_CONFIG_HOME", dir / "config");
-        gCorvaneType = 1;
+        gCorvaneType = GroupingMode::byExtension;
     }
     TempDir dir;
     ScopedEnvironment environment;
@@ -41,7 +41,7 @@ protected:
 
 TEST_F(Request, NoFileNamesOrAnUnsupportedCommandTouchNothingAndKeepTheMode) {
     WriteFile(dir / "Folder/a.txt", "x");
-    gCorvaneType = 3;
+    gCorvaneType = GroupingMode::byMimeType;
     LogCapture log;
     const std::string bogus = "Bogus";
     const std::string wrongCase = "aggregate files by extension";
@@ -55,7 +55,7 @@ TEST_F(Request, NoFileNamesOrAnUnsupportedCommandTouchNothingAndKeepTheMode) {
     EXPECT_EQ(log.lines(), (std::vector<std::string>{"Unsupported command: aggregate files by extension",
                                                      "Unsupported command: (null)"}));
     EXPECT_EQ(log.failures(), log.lines());
-    EXPECT_EQ(gCorvaneType, 3);
+    EXPECT_EQ(gCorvaneType, GroupingMode::byMimeType);
     EXPECT_EQ(ListNames(dir / "Folder"), std::vector<std::string>{"a.txt"});
 }
 
@@ -82,5 +82,5 @@ TEST_F(Request, OnlyPlainFoldersAreRunInPasteboardOrder) {
     const std::string byCreationDate = "Aggregate Files by Creation Date";
     const std::vector<std::string> noFolders{dir / "file.txt"};
     controller.handleMenuSelection(&noFolders, &byCreationDate);
-    EXPECT_EQ(gCorvaneType, 5) << "a known command sets the mode even when no folder qualifies";
+    EXPECT_EQ(gCorvaneType, GroupingMode::byCreationDate) << "a known command sets the mode even when no folder qualifies";
 }

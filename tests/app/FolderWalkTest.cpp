@@ -42,7 +42,7 @@ class FolderWalk : public ::testing::Test {
 protected:
     void SetUp() override {
         environment.set("XDG_CONFIG_HOME", dir / "config");
-        gCorvaneType = 1;
+        gCorvaneType = GroupingMode::byExtension;
     }
     TempDir dir;
     ScopedEnvironment environment;

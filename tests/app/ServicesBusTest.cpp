@@ -322,7 +322,7 @@ TEST_F(ServicesBus, TheModePersistsAndRecurseFoldersIsReadAtEveryFolder) {
     for (const auto& [name, value] : environment()) {
         scoped.set(name, value);
     }
-    gCorvaneType = 1;
+    gCorvaneType = GroupingMode::byExtension;
     sigset_t term;
     sigemptyset(&term);
     sigaddset(&term, SIGTERM);
@@ -352,7 +352,7 @@ TEST_F(ServicesBus, TheModePersistsAndRecurseFoldersIsReadAtEveryFolder) {
     sigprocmask(SIG_SETMASK, &previous, nullptr);
     EXPECT_EQ(served, 0);
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the child's requests failed";
-    EXPECT_EQ(gCorvaneType, 3) << "kept from the Mime Type request through the unsupported one";
+    EXPECT_EQ(gCorvaneType, GroupingMode::byMimeType) << "kept from the Mime Type request through the unsupported one";
     EXPECT_EQ(ListNames(dir / "A/Sub"), std::vector<std::string>{"inner.txt"}) << "read as off for A";
     EXPECT_EQ(ListNames(dir / "B/Sub").size(), 2u) << "read as on for B";
     EXPECT_EQ(ListNames(dir / "C"), (std::vector<std::string>{"Sub", "top.txt"}));

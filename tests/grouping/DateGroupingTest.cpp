@@ -34,7 +34,7 @@ protected:
     void Run(std::string_view key, signed char ignoreDays) {
         FSRef folder{};
         ASSERT_EQ(FSPathMakeRef(folder_.c_str(), &folder, nullptr), noErr);
-        aggregate_files_by_date(&folder, &folder, key, ignoreDays, 1);
+        aggregate_files_by_date(&folder, &folder, key, ignoreDays, kCopyIntoYears);
     }
     std::string In(const std::string& relative) const { return folder_ + "/" + relative; }
 
@@ -51,7 +51,7 @@ TEST_F(DateGroupingTest, YearPassCopiesThenSubfolderPassMovesIntoDays) {
     MakeFile("c.txt", kJanuary10th2006Noon);
     std::filesystem::create_symlink(In("c.txt"), In("link.txt"));
     std::filesystem::create_symlink(temp_ / "nowhere", In("dangling.txt"));
-    Run(NSFileModificationDate, 0);
+    Run(NSFileModificationDate, kDayFolders);
     const Names expected = {"2006", "2007", "a.txt", "b.txt", "c.txt", "dangling.txt", "link.txt"};
     EXPECT_EQ(ListNames(folder_), expected) << "the sources stay; a dangling link is not grouped";
     EXPECT_EQ(ListNames(In("2007")), (Names{"Mar 05, 2007", "Mar 20, 2007"})) << "the copies moved on";
@@ -64,7 +64,7 @@ TEST_F(DateGroupingTest, ExistingSubfoldersAreRegroupedWithoutAYearLevel) {
     MakeFile("Photos/q.jpg", kJanuary10th2006Noon + 86400);
     MakeFile("Photos/Inner/r.jpg", kMarch5th2007Noon);
     MakeFile(".Private/s.jpg", kMarch5th2007Noon);
-    Run(NSFileModificationDate, 1);
+    Run(NSFileModificationDate, kMonthFolders);
     EXPECT_EQ(ListNames(folder_), (Names{".Private", "Photos"})) << "no files here, so no year folder";
     EXPECT_EQ(ListNames(In("Photos")), (Names{"Inner", "Jan 2006"})) << "moved, not copied, by month";
     EXPECT_EQ(ListNames(In("Photos/Jan 2006")), (Names{"p.jpg", "q.jpg"}));
@@ -79,7 +79,7 @@ TEST_F(DateGroupingTest, CreationDatesComeFromBirthTimes) {
     if (!attributes.creationDate) {
         GTEST_SKIP() << "this file system keeps no birth times";
     }
-    Run(NSFileCreationDate, 1);
+    Run(NSFileCreationDate, kMonthFolders);
     const std::string year = FormatLocalDate(*attributes.creationDate, "%Y", nullptr).value_or("?");
     EXPECT_EQ(ListNames(folder_), (Names{year, "a.txt"})) << "the birth year, not 2007";
 }
