@@ -9,6 +9,7 @@
 #include "platform/FileDescriptors.h"
 #include "platform/LaunchServices.h"
 #include "platform/Log.h"
+#include "platform/PackageExtensions.h"
 #include "platform/UnicodeText.h"
 #include "platform/UserDefaults.h"
 
@@ -29,6 +30,11 @@ void AppController::applicationWillFinishLaunching(const ServicesRegistration& r
         registerServices();
     }
     RaiseDescriptorLimit();
+    std::string packageList;
+    std::string why;
+    if (const OSErr status = LoadPackageExtensions(&packageList, &why); status != noErr && status != fnfErr) {
+        NSLogFailure("Package extensions \"%@\": %@; the built-in list is used", {packageList, why});
+    }
     InitializeExtensionTypeMap();
     InitializeMimeTypeDatabase();
     TakeUserDefaultsSnapshot();

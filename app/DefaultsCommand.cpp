@@ -3,6 +3,7 @@
 #include <charconv>
 #include <optional>
 
+#include "app/UserPreferences.h"
 #include "platform/Preferences.h"
 
 namespace {
@@ -44,7 +45,7 @@ int DefaultsRead(const std::vector<std::string>& arguments, std::ostream& out, s
         err << "usage: corvane defaults read [KEY]\n";
         return kUsageError;
     }
-    CFPreferencesAppSynchronize(kCorvanePreferenceDomain);
+    SynchronizeUserPreferences();
     if (arguments.size() == 1) {
         const std::optional<PreferenceValue> value = CFPreferencesCopyAppValue(arguments[0], kCorvanePreferenceDomain);
         if (!value) {
@@ -84,7 +85,7 @@ int DefaultsDelete(const std::vector<std::string>& arguments, std::ostream& err)
         err << "usage: corvane defaults delete KEY\n";
         return kUsageError;
     }
-    CFPreferencesAppSynchronize(kCorvanePreferenceDomain);
+    SynchronizeUserPreferences();
     if (!CFPreferencesCopyAppValue(arguments[0], kCorvanePreferenceDomain)) {
         err << MissingPair(arguments[0]);
         return 1;

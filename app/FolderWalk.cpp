@@ -3,6 +3,7 @@
 #include <variant>
 
 #include "app/CommandTable.h"
+#include "app/UserPreferences.h"
 #include "fileops/DirectoryListing.h"
 #include "fileops/ItemTests.h"
 #include "platform/AutoreleasePool.h"
@@ -10,7 +11,7 @@
 #include "platform/Preferences.h"
 
 bool RecurseFolders() {
-    CFPreferencesAppSynchronize(kCorvanePreferenceDomain);
+    SynchronizeUserPreferences();
     const std::optional<PreferenceValue> value = CFPreferencesCopyAppValue("RecurseFolders", kCorvanePreferenceDomain);
     const bool* flag = value ? std::get_if<bool>(&*value) : nullptr;
     return flag != nullptr && *flag;

@@ -7,6 +7,7 @@
 
 #include "app/AppController.h"
 #include "app/CommandTable.h"
+#include "app/UserPreferences.h"
 #include "app/RunSummary.h"
 #include "platform/DesktopNotifications.h"
 #include "platform/Log.h"
@@ -56,7 +57,7 @@ std::vector<std::string> AbsolutePathsOnly(const std::vector<std::string>& filen
 // The file manager gives no sign that a command ran; a notification does, unless the user turned
 // them off with the boolean ShowNotifications.
 void NotifyOfRequest(const std::vector<FolderOutcome>& outcomes) {
-    CFPreferencesAppSynchronize(kCorvanePreferenceDomain);
+    SynchronizeUserPreferences();
     const std::optional<PreferenceValue> wanted = CFPreferencesCopyAppValue("ShowNotifications", kCorvanePreferenceDomain);
     const bool* flag = wanted ? std::get_if<bool>(&*wanted) : nullptr;
     if (outcomes.empty() || (flag != nullptr && !*flag)) {

@@ -45,8 +45,8 @@ std::string CFStringLowercase(const std::string& text) {
 std::string DescribeFault(const ICMappingDatabase& database) {
     switch (database.fault) {
     case ICMappingFault::missing: return "no such file";
-    case ICMappingFault::unreadable: return "cannot be read (error " + std::to_string(database.readError) + ")";
-    case ICMappingFault::notPropertyList: return "not a property list";
+    case ICMappingFault::unreadable:
+    case ICMappingFault::notPropertyList: return database.problem;
     case ICMappingFault::notEntryArray: return "not an array of mapping entries";
     case ICMappingFault::none: break;
     }

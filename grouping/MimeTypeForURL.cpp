@@ -4,7 +4,13 @@
 #include "platform/TypeDatabase.h"
 
 void InitializeMimeTypeDatabase() {
-    if (const OSErr status = LoadTypeDatabase(); status != noErr) {
+    std::vector<TypeDatabaseFileFault> leftOut;
+    const OSErr status = LoadTypeDatabase(&leftOut);
+    for (const TypeDatabaseFileFault& fault : leftOut) {
+        NSLogFailure("MIME type database \"%@\": %@; it is left out", {fault.path, fault.problem});
+    }
+    // Each file left out is named above; this line is for a system without any.
+    if (status != noErr && leftOut.empty()) {
         NSLogFailure("The MIME type database could not be read (error %d); MIME types fall back to "
               "application/<extension>",
               {std::int64_t{status}});

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/ConfigurationFile.h"
+
 namespace {
 
 bool Fail(std::string* errorText, const std::string& what, const std::string& path, int error) {
@@ -37,39 +39,11 @@ bool AlreadyHolds(const std::string& path, const std::string& content, mode_t mo
     if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || (info.st_mode & 07777) != mode) {
         return false;
     }
-    std::optional<std::string> existing;
-    return ReadWholeFile(path, existing, nullptr) && existing == content;
+    std::string existing;
+    return ReadConfigurationFile(path, existing, nullptr) == noErr && existing == content;
 }
 
 }  // namespace
-
-bool ReadWholeFile(const std::string& path, std::optional<std::string>& content, std::string* errorText) {
-    content.reset();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return errno == ENOENT ? true : Fail(errorText, "cannot read", path, errno);
-    }
-    std::string bytes;
-    char buffer[16384];
-    for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            const int error = errno;
-            close(fd);
-            return Fail(errorText, "cannot read", path, error);
-        }
-        if (got == 0) {
-            break;
-        }
-        bytes.append(buffer, static_cast<std::size_t>(got));
-    }
-    close(fd);
-    content = std::move(bytes);
-    return true;
-}
 
 bool ReplaceFileContents(const std::string& path, const std::string& content, mode_t mode, std::string* errorText) {
     std::filesystem::path target(path);

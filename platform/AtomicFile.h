@@ -4,12 +4,7 @@
 
 #include <sys/types.h>
 
-#include <optional>
 #include <string>
-
-/// The whole content of a file; none when it does not exist. False with errorText when it exists but
-/// cannot be read.
-bool ReadWholeFile(const std::string& path, std::optional<std::string>& content, std::string* errorText);
 
 /// Gives path exactly this content and mode, making its missing parent folders: the content goes to a
 /// hidden temporary file in the same folder, which is renamed over path. A file that already holds this

@@ -1,16 +1,10 @@
 #include "platform/InternetConfig.h"
 
-#include <fcntl.h>
-#include <plist/plist.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <limits>
-#include <memory>
-
+#include "platform/ConfigurationFile.h"
 #include "platform/DataFiles.h"
-#include "platform/Errors.h"
+#include "platform/PropertyLists.h"
 #include "platform/XdgDirectories.h"
 
 namespace {
@@ -19,11 +13,6 @@ constexpr const char* kMappingFileName = "extension-mapping.plist";
 
 // A Pascal string holds at most 255 bytes.
 constexpr std::size_t kMaximumExtensionBytes = 255;
-
-struct PlistDeleter {
-    void operator()(plist_t node) const { plist_free(node); }
-};
-using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
 std::optional<std::string> StringOf(plist_t node) {
     if (node == nullptr || plist_get_node_type(node) != PLIST_STRING) {
@@ -90,29 +79,6 @@ std::optional<ICMapEntry> EntryOf(plist_t node) {
     return entry;
 }
 
-// 0 with the file's bytes, or the errno that stopped the reading.
-int ReadWholeFile(const std::string& path, std::string* bytes) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return errno;
-    }
-    char buffer[16384];
-    int error = 0;
-    while (true) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got > 0) {
-            bytes->append(buffer, static_cast<std::size_t>(got));
-        } else if (got == 0) {
-            break;
-        } else if (errno != EINTR) {
-            error = errno;
-            break;
-        }
-    }
-    close(fd);
-    return error;
-}
-
 }  // namespace
 
 std::optional<std::string> ICMappingFilePath() {
@@ -129,16 +95,11 @@ ICMappingDatabase ICReadMappingFile(const std::string& path) {
     ICMappingDatabase database;
     database.path = path;
     std::string bytes;
-    if (const int error = ReadWholeFile(path, &bytes); error != 0) {
-        database.fault = error == ENOENT ? ICMappingFault::missing : ICMappingFault::unreadable;
-        database.readError = OSErrFromErrno(error);
+    if (const OSErr status = ReadConfigurationFile(path, bytes, &database.problem); status != noErr) {
+        database.fault = status == fnfErr ? ICMappingFault::missing : ICMappingFault::unreadable;
         return database;
     }
-    plist_t parsed = nullptr;
-    if (!bytes.empty() && bytes.size() <= std::numeric_limits<std::uint32_t>::max()) {
-        plist_from_memory(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &parsed);
-    }
-    const PlistPtr root(parsed);
+    const PlistPtr root = PropertyListFromBytes(bytes, &database.problem);
     if (!root) {
         database.fault = ICMappingFault::notPropertyList;
         return database;

@@ -22,8 +22,8 @@ struct ICMapEntry {
 enum class ICMappingFault {
     none,
     missing,          ///< no file at the path, or a link to nothing
-    unreadable,       ///< it exists but cannot be read; readError says why
-    notPropertyList,  ///< its bytes are neither an XML nor a binary property list
+    unreadable,       ///< it exists but cannot be read: not a regular file, over the size limit, ...
+    notPropertyList,  ///< its bytes are no XML or binary property list within the nesting limits
     notEntryArray,    ///< a property list whose root is not an array
 };
 
@@ -32,7 +32,7 @@ enum class ICMappingFault {
 struct ICMappingDatabase {
     std::string path;
     ICMappingFault fault = ICMappingFault::none;
-    OSErr readError = noErr;
+    std::string problem;  ///< for a file unreadable or no property list: why, as a phrase after its name
     std::vector<std::optional<ICMapEntry>> entries;
 };
 

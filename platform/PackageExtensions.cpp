@@ -1,9 +1,9 @@
 #include "platform/PackageExtensions.h"
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
+#include <optional>
 
+#include "platform/ConfigurationFile.h"
 #include "platform/DataFiles.h"
 
 namespace {
@@ -29,16 +29,9 @@ std::string_view Trimmed(std::string_view text) {
     return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
-std::set<std::string, std::less<>> LoadPackageExtensions() {
-    if (const auto path = FindDataFile("package-extensions")) {
-        std::ifstream in(*path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        if (in) {
-            return ParsePackageExtensions(text.str());
-        }
-    }
-    return ParsePackageExtensions(BuiltInPackageExtensions());
+std::optional<std::set<std::string, std::less<>>>& LoadedExtensions() {
+    static std::optional<std::set<std::string, std::less<>>> extensions;
+    return extensions;
 }
 
 }  // namespace
@@ -62,7 +55,26 @@ std::set<std::string, std::less<>> ParsePackageExtensions(std::string_view text)
     return extensions;
 }
 
+OSErr LoadPackageExtensions(std::string* path, std::string* why) {
+    LoadedExtensions() = ParsePackageExtensions(BuiltInPackageExtensions());
+    const std::optional<std::string> found = FindDataFile("package-extensions");
+    if (!found) {
+        return fnfErr;
+    }
+    if (path != nullptr) {
+        *path = *found;
+    }
+    std::string text;
+    const OSErr status = ReadConfigurationFile(*found, text, why);
+    if (status == noErr) {
+        LoadedExtensions() = ParsePackageExtensions(text);
+    }
+    return status;
+}
+
 bool IsPackageExtension(std::string_view extension) {
-    static const std::set<std::string, std::less<>> extensions = LoadPackageExtensions();
-    return extensions.contains(Lowered(extension));
+    if (!LoadedExtensions()) {
+        LoadPackageExtensions(nullptr, nullptr);
+    }
+    return LoadedExtensions()->contains(Lowered(extension));
 }

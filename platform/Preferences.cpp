@@ -4,20 +4,15 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <map>
-#include <memory>
 #include <sstream>
 
 #include "platform/AtomicFile.h"
+#include "platform/ConfigurationFile.h"
+#include "platform/PropertyLists.h"
 #include "platform/XdgDirectories.h"
 
 namespace {
-
-struct PlistDeleter {
-    void operator()(plist_t node) const { plist_free(node); }
-};
-using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
 struct FileStamp {
     dev_t device = 0;
@@ -84,25 +79,26 @@ PreferenceValue ValueOf(plist_t node) {
     }
 }
 
-PlistPtr ReadDictionary(const std::string& path, bool* malformed) {
-    *malformed = false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+// The domain's dictionary; null when there is no file, and null with problem set when there is one
+// that cannot be used as a dictionary.
+PlistPtr ReadDictionary(const std::string& path, std::string* problem) {
+    problem->clear();
+    std::string bytes;
+    std::string why;
+    if (const OSErr status = ReadConfigurationFile(path, bytes, &why); status != noErr) {
+        *problem = status == fnfErr ? std::string() : why;
         return nullptr;
     }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    const std::string data = bytes.str();
-    plist_t root = nullptr;
-    if (!data.empty()) {
-        plist_from_memory(data.data(), static_cast<uint32_t>(data.size()), &root);
-    }
-    PlistPtr owned(root);
-    if (root == nullptr || plist_get_node_type(root) != PLIST_DICT) {
-        *malformed = true;
+    PlistPtr root = PropertyListFromBytes(bytes, &why);
+    if (root == nullptr) {
+        *problem = why;
         return nullptr;
     }
-    return owned;
+    if (plist_get_node_type(root.get()) != PLIST_DICT) {
+        *problem = "not a property list dictionary";
+        return nullptr;
+    }
+    return root;
 }
 
 plist_t NodeOf(const PreferenceValue& value) {
@@ -127,7 +123,7 @@ std::string PreferencesFilePath(const std::string& domain) {
     return XdgConfigHome() + "/corvane/" + domain + ".plist";
 }
 
-bool CFPreferencesAppSynchronize(const std::string& domainName) {
+bool CFPreferencesAppSynchronize(const std::string& domainName, std::string* problem) {
     Domain& domain = DomainNamed(domainName);
     const std::string path = PreferencesFilePath(domainName);
     const FileStamp stamp = StampOf(path);
@@ -137,10 +133,13 @@ bool CFPreferencesAppSynchronize(const std::string& domainName) {
     domain.read = true;
     domain.stamp = stamp;
     domain.values.clear();
-    bool malformed = false;
-    const PlistPtr root = ReadDictionary(path, &malformed);
+    std::string why;
+    const PlistPtr root = ReadDictionary(path, &why);
     if (root == nullptr) {
-        return !malformed;
+        if (problem != nullptr) {
+            *problem = why;
+        }
+        return why.empty();
     }
     plist_dict_iter iterator = nullptr;
     plist_dict_new_iter(root.get(), &iterator);
@@ -179,10 +178,10 @@ std::vector<std::pair<std::string, PreferenceValue>> CFPreferencesCopyAppValues(
 bool CFPreferencesSetAppValue(const std::string& key, const std::optional<PreferenceValue>& value,
                               const std::string& domainName, std::string* errorText) {
     const std::string path = PreferencesFilePath(domainName);
-    bool malformed = false;
-    PlistPtr root = ReadDictionary(path, &malformed);
-    if (malformed) {
-        *errorText = path + " is not a property list dictionary; left as it is";
+    std::string problem;
+    PlistPtr root = ReadDictionary(path, &problem);
+    if (!problem.empty()) {
+        *errorText = path + ": " + problem + "; left as it is";
         return false;
     }
     if (root == nullptr) {

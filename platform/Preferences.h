@@ -23,9 +23,11 @@ inline constexpr const char* kCorvanePreferenceDomain = "com.fernwick.Corvane";
 /// The file that holds a domain: $XDG_CONFIG_HOME (else ~/.config) /corvane/<domain>.plist.
 std::string PreferencesFilePath(const std::string& domain);
 
-/// Re-reads the domain's file when it changed since the last read. False when the file exists but
-/// cannot be read as a property list dictionary (the domain then reads as empty).
-bool CFPreferencesAppSynchronize(const std::string& domain);
+/// Re-reads the domain's file when it changed since the last read. False, with problem (when given)
+/// saying why, when that reading finds a file that cannot be used as a property list dictionary: a
+/// FIFO, a device, a file over the size or nesting limit, anything that is not such a list. The
+/// domain then reads as empty, and the same file is not read (nor reported) again until it changes.
+bool CFPreferencesAppSynchronize(const std::string& domain, std::string* problem = nullptr);
 
 /// The value stored under key, as last synchronized (synchronizing first if never read); none when
 /// absent.

@@ -14,25 +14,6 @@ constexpr std::uint64_t kNoTimeout = std::numeric_limits<std::uint64_t>::max();
 
 bool IsUTF8(const std::string& text) { return UTF16FromUTF8(text).has_value(); }
 
-std::string WithReplacementCharacters(const std::string& text) {
-    std::string repaired;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        // The longest valid run from start, then one bad byte.
-        std::size_t length = text.size() - start;
-        while (length > 0 && !IsUTF8(text.substr(start, length))) {
-            --length;
-        }
-        repaired += text.substr(start, length);
-        start += length;
-        if (start < text.size()) {
-            repaired += "\xEF\xBF\xBD";
-            ++start;
-        }
-    }
-    return repaired;
-}
-
 std::string Explain(const sdbus::Error& error) {
     const std::string& name = error.getName();
     if (name == "org.freedesktop.DBus.Error.ServiceUnknown" || name == "org.freedesktop.DBus.Error.NameHasNoOwner") {
@@ -68,7 +49,7 @@ bool SendServicesRequest(const std::vector<std::string>& filenames, const std::s
     try {
         auto proxy = sdbus::createProxy(*connection, kServicesBusName, kServicesObjectPath);
         sdbus::MethodCall call = proxy->createMethodCall(kServicesInterface, kServicesMethod);
-        call << sendable << (IsUTF8(userData) ? userData : WithReplacementCharacters(userData));
+        call << sendable << (IsUTF8(userData) ? userData : UTF8WithReplacementCharacters(userData));
         sdbus::MethodReply reply = proxy->callMethod(call, kNoTimeout);
         std::vector<ReportOnTheBus> folders;
         reply >> folders;

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/AtomicFile.h"
+#include "platform/ConfigurationFile.h"
 #include "platform/ExecQuoting.h"
 #include "platform/ServicesBus.h"
 #include "platform/ThunarActions.h"
@@ -131,6 +132,26 @@ std::vector<std::string> ThunarActionIds(const std::vector<std::string>& command
     return ids;
 }
 
+// A file of the declarations, none when it is not there; false with errorText when something is
+// there that cannot be read as one (a FIFO, a device, a file over the size limit).
+bool ReadDeclarationFile(const std::string& path, std::optional<std::string>& content, std::string* errorText) {
+    content.reset();
+    std::string bytes;
+    std::string why;
+    const OSErr status = ReadConfigurationFile(path, bytes, &why);
+    if (status == fnfErr) {
+        return true;
+    }
+    if (status != noErr) {
+        if (errorText != nullptr) {
+            *errorText = path + ": " + why;
+        }
+        return false;
+    }
+    content = std::move(bytes);
+    return true;
+}
+
 bool PathCanBeDeclared(const std::string& program, std::string* errorText) {
     bool fits = !program.empty() && program[0] == '/';
     for (const char c : program) {
@@ -151,12 +172,17 @@ mode_t ModeOr(const std::string& path, mode_t fallback) {
 
 // Thunar reads the user's file instead of the system's, so a new one starts from the system's actions,
 // which the user would otherwise lose from the menu.
-bool ReadSystemThunarActions(std::optional<std::string>& xml, std::string* errorText) {
+// from (when given) becomes the path of the file read.
+bool ReadSystemThunarActions(std::optional<std::string>& xml, std::string* errorText, std::string* from = nullptr) {
     for (const std::string& folder : XdgConfigDirs()) {
-        if (!ReadWholeFile(folder + "/Thunar/uca.xml", xml, errorText)) {
+        const std::string path = folder + "/Thunar/uca.xml";
+        if (!ReadDeclarationFile(path, xml, errorText)) {
             return false;
         }
         if (xml) {
+            if (from != nullptr) {
+                *from = path;
+            }
             break;
         }
     }
@@ -166,15 +192,17 @@ bool ReadSystemThunarActions(std::optional<std::string>& xml, std::string* error
 bool InstallThunarActions(const std::string& program, const std::vector<std::string>& commands,
                           std::string* errorText) {
     const std::string path = ThunarActionsFilePath();
+    std::string from = path;
     std::optional<std::string> existing;
-    if (!ReadWholeFile(path, existing, errorText) || (!existing && !ReadSystemThunarActions(existing, errorText))) {
+    if (!ReadDeclarationFile(path, existing, errorText) ||
+        (!existing && !ReadSystemThunarActions(existing, errorText, &from))) {
         return false;
     }
     std::string merged;
     std::string why;
     if (!MergeThunarActions(existing, ThunarActionsFor(program, commands), merged, &why)) {
         if (errorText != nullptr) {
-            *errorText = "cannot add the actions to " + path + ": " + why;
+            *errorText = "cannot add the actions to " + (from == path ? path : "a copy of " + from) + ": " + why;
         }
         return false;
     }
@@ -194,7 +222,7 @@ bool IsInstallsCopyOfTheSystemsFile(const std::string& path, const std::string& 
 bool UninstallThunarActions(const std::vector<std::string>& commands, std::string* errorText) {
     const std::string path = ThunarActionsFilePath();
     std::optional<std::string> existing;
-    if (!ReadWholeFile(path, existing, errorText)) {
+    if (!ReadDeclarationFile(path, existing, errorText)) {
         return false;
     }
     if (!existing) {
@@ -222,7 +250,7 @@ bool RefreshInstalledThunarActions(const std::string& program, const std::vector
                                    std::string* errorText) {
     const std::string path = ThunarActionsFilePath();
     std::optional<std::string> existing;
-    if (!ReadWholeFile(path, existing, errorText)) {
+    if (!ReadDeclarationFile(path, existing, errorText)) {
         return false;
     }
     if (!existing) {
@@ -312,7 +340,7 @@ bool RefreshInstalledServicesDeclarations(const std::string& program, const std:
     bool activationInstalled = false;
     for (const ServicesDeclarationFile& file : ServicesDeclarationFiles(program, commands)) {
         std::optional<std::string> present;
-        if (!ReadWholeFile(file.path, present, errorText)) {
+        if (!ReadDeclarationFile(file.path, present, errorText)) {
             return false;
         }
         activationInstalled = activationInstalled || (present && file.path == activation);

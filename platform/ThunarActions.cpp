@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <sstream>
 
+#include "platform/ConfigurationFile.h"
+
 namespace {
 
 // Comments are kept so that a user's notes in the file survive; the declaration is not parsed, which
@@ -19,6 +21,13 @@ bool LoadActions(const std::optional<std::string>& xml, pugi::xml_document& docu
     if (!xml || IsBlank(*xml)) {
         document.append_child("actions");
         return true;
+    }
+    // The parser's own limits are not this file's business: a file nested without end is refused first.
+    if (!XMLNestingWithin(*xml, kConfigurationNestingLimit)) {
+        if (errorText != nullptr) {
+            *errorText = "its elements nest deeper than " + std::to_string(kConfigurationNestingLimit) + " levels";
+        }
+        return false;
     }
     const pugi::xml_parse_result parsed = document.load_buffer(xml->data(), xml->size(), kParseOptions);
     if (!parsed) {

@@ -1,16 +1,15 @@
 #include "platform/TypeDatabase.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 #include <set>
 #include <tuple>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
-#include "platform/Errors.h"
+#include "platform/ConfigurationFile.h"
 #include "platform/XdgDirectories.h"
 
 namespace {
@@ -113,15 +112,16 @@ std::optional<std::string> ExtensionOfPattern(const std::string& pattern) {
     return extension;
 }
 
-// Reads one globs2 file into lines; none when it cannot be read or holds no usable line.
-std::optional<std::vector<GlobLine>> ReadGlobsFile(const std::string& path, OSErr* status) {
-    errno = 0;
-    std::ifstream in(path);
-    if (!in) {
-        *status = OSErrFromErrno(errno);
+// Reads one globs2 file into lines; none, with the status and why, when it cannot be read or holds no
+// usable line.
+std::optional<std::vector<GlobLine>> ReadGlobsFile(const std::string& path, OSErr* status, std::string* why) {
+    std::string bytes;
+    *status = ReadConfigurationFile(path, bytes, why);
+    if (*status != noErr) {
         return std::nullopt;
     }
     std::vector<GlobLine> lines;
+    std::istringstream in(bytes);
     std::string text;
     while (std::getline(in, text)) {
         if (text.empty() || text.starts_with('#')) {
@@ -131,9 +131,9 @@ std::optional<std::vector<GlobLine>> ReadGlobsFile(const std::string& path, OSEr
             lines.push_back(std::move(*line));
         }
     }
-    if (in.bad() || lines.empty()) {
-        // A globs2 that is a folder, or that holds nothing of the expected form, is broken.
+    if (lines.empty()) {
         *status = ioErr;
+        *why = "holds no line of the form weight:type:glob";
         return std::nullopt;
     }
     return lines;
@@ -214,7 +214,7 @@ bool IsKnownType(std::string_view type) {
 
 }  // namespace
 
-OSErr LoadTypeDatabase() {
+OSErr LoadTypeDatabase(std::vector<TypeDatabaseFileFault>* leftOut) {
     Database loaded;
     const std::vector<std::string> folders = DataFolders();
     OSErr status = fnfErr;
@@ -223,10 +223,14 @@ OSErr LoadTypeDatabase() {
     for (std::size_t index = folders.size(); index-- > 0;) {
         const std::string path = folders[index] + "/mime/globs2";
         OSErr fileStatus = noErr;
-        const std::optional<std::vector<GlobLine>> lines = ReadGlobsFile(path, &fileStatus);
+        std::string why;
+        const std::optional<std::vector<GlobLine>> lines = ReadGlobsFile(path, &fileStatus, &why);
         if (!lines) {
             if (fileStatus != fnfErr) {
                 status = fileStatus;
+                if (leftOut != nullptr) {
+                    leftOut->push_back({path, why});
+                }
             }
             continue;
         }

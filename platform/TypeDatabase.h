@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/MacErrors.h"
 
@@ -12,11 +13,19 @@
 inline constexpr std::string_view kUTTagClassFilenameExtension = "public.filename-extension";
 inline constexpr std::string_view kUTTagClassMIMEType = "public.mime-type";
 
+/// A globs2 file that is there but was left out, and why (a phrase that follows its name).
+struct TypeDatabaseFileFault {
+    std::string path;
+    std::string problem;
+};
+
 /// Reads the mime/globs2 files under $XDG_DATA_HOME (default ~/.local/share) and each folder of
-/// $XDG_DATA_DIRS (default /usr/local/share:/usr/share), replacing whatever was loaded before.
-/// fnfErr when no folder has a globs2 file, another status when none that exists could be read
-/// (the database is then empty); noErr when at least one was read.
-OSErr LoadTypeDatabase();
+/// $XDG_DATA_DIRS (default /usr/local/share:/usr/share), replacing whatever was loaded before. Each
+/// file that exists but cannot be read (not a regular file, over the size limit, no glob line in it)
+/// is left out and, when leftOut is given, added to it. fnfErr when no folder has a globs2 file,
+/// another status when none that exists could be read (the database is then empty); noErr when at
+/// least one was read.
+OSErr LoadTypeDatabase(std::vector<TypeDatabaseFileFault>* leftOut = nullptr);
 
 /// The identifier of the type that the database prefers for a tag: for a filename extension it
 /// knows, the MIME type of its highest-weighted "*.ext" glob (A-Z matched in any case unless the

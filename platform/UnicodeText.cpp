@@ -39,6 +39,48 @@ void AppendUTF8(std::string& out, char32_t codePoint) {
     }
 }
 
+// The length of the UTF-8 sequence at i with its code point in codePoint; 0 when the bytes at i do
+// not start one (a stray or missing continuation byte, an overlong form, an encoded surrogate, a
+// value past Unicode, a sequence cut short).
+std::size_t DecodeUTF8(std::string_view utf8, std::size_t i, char32_t& codePoint) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    std::size_t length = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+        codePoint = lead;
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        codePoint = lead & 0x1F;
+        minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        codePoint = lead & 0x0F;
+        minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        codePoint = lead & 0x07;
+        minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (utf8.size() - i < length) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(utf8[i + k]);
+        if (!IsContinuation(next)) {
+            return 0;
+        }
+        codePoint = (codePoint << 6) | (next & 0x3F);
+    }
+    if (codePoint < minimum || (codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF) {
+        return 0;
+    }
+    return length;
+}
+
 // The two characters that the catalog and POSIX use the other way round.
 char16_t SwapSeparator(char16_t unit) {
     if (unit == u'/') {
@@ -55,46 +97,31 @@ char16_t SwapSeparator(char16_t unit) {
 std::optional<std::u16string> UTF16FromUTF8(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        std::size_t length = 0;
+    for (std::size_t i = 0; i < utf8.size();) {
         char32_t codePoint = 0;
-        char32_t minimum = 0;
-        if (lead < 0x80) {
-            length = 1;
-            codePoint = lead;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            codePoint = lead & 0x1F;
-            minimum = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            codePoint = lead & 0x0F;
-            minimum = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            codePoint = lead & 0x07;
-            minimum = 0x10000;
-        } else {
-            return std::nullopt;
-        }
-        if (utf8.size() - i < length) {
-            return std::nullopt;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(utf8[i + k]);
-            if (!IsContinuation(next)) {
-                return std::nullopt;
-            }
-            codePoint = (codePoint << 6) | (next & 0x3F);
-        }
-        // Overlong forms, encoded surrogates and values past Unicode are not UTF-8.
-        if (codePoint < minimum || (codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF) {
+        const std::size_t length = DecodeUTF8(utf8, i, codePoint);
+        if (length == 0) {
             return std::nullopt;
         }
         AppendCodePoint(out, codePoint);
         i += length;
+    }
+    return out;
+}
+
+std::string UTF8WithReplacementCharacters(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        char32_t codePoint = 0;
+        const std::size_t length = DecodeUTF8(bytes, i, codePoint);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(bytes.substr(i, length));
+            i += length;
+        }
     }
     return out;
 }

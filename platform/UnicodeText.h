@@ -8,6 +8,10 @@
 /// Strict UTF-8 to UTF-16; none for bytes that are not valid UTF-8.
 std::optional<std::u16string> UTF16FromUTF8(std::string_view utf8);
 
+/// bytes as valid UTF-8: each byte that does not belong to a valid sequence is replaced by U+FFFD, in
+/// one pass.
+std::string UTF8WithReplacementCharacters(std::string_view bytes);
+
 /// UTF-16 to UTF-8; none for an unpaired surrogate.
 std::optional<std::string> UTF8FromUTF16(std::u16string_view utf16);
 

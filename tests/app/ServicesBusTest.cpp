@@ -247,6 +247,18 @@ TEST_F(ServicesBus, AClientThatIsNotOursIsServedAndAMalformedCallGetsAnErrorRepl
     EXPECT_EQ(lines.back(), "Refused \"" + relative + "\": a request names its folders by absolute path");
 }
 
+TEST_F(ServicesBus, ACommandOfInvalidUtf8IsRepairedAtOnce) {
+    auto provider = serve();
+    const std::string command(16384, '\xFF');
+    std::string repaired;
+    for (int i = 0; i < 16384; ++i) {
+        repaired += "\xEF\xBF\xBD";
+    }
+    const ProgramResult sent = RunCorvaneWithin(std::chrono::seconds(10), {"request", command, dir.path()}, environment());
+    EXPECT_FALSE(sent.timedOut) << "16 KB take longer than 10 s to repair";
+    EXPECT_EQ(serveLines(), std::vector<std::string>{"Unsupported command: " + repaired});
+}
+
 TEST_F(ServicesBus, RequestsSentBackToBackRunOneAfterTheOtherInArrivalOrder) {
     auto provider = serve();
     constexpr int kFiles = 150;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Watchdog.h"
+
 namespace {
 
 TEST(UnicodeTextTest, DecodesOnlyStrictUtf8) {
@@ -22,6 +24,22 @@ TEST(UnicodeTextTest, DecodesOnlyStrictUtf8) {
     for (const std::u16string unpaired : {u"\xD800", u"\xDC00", u"\xD800" u"a"}) {
         EXPECT_FALSE(UTF8FromUTF16(unpaired)) << unpaired.size();
     }
+}
+
+TEST(UnicodeTextTest, EachInvalidByteIsReplacedInOnePass) {
+    const std::string replacement = "\xEF\xBF\xBD";
+    EXPECT_EQ(UTF8WithReplacementCharacters("caf\xC3\xA9 \xFF m\xE6\x9C\x88 \xE6\x9C.\xC0\xAF"),
+              "caf\xC3\xA9 " + replacement + " m\xE6\x9C\x88 " + replacement + replacement + "." + replacement +
+                  replacement);
+    // 16 KB of bytes that start no sequence, or start one and break it off.
+    const Watchdog watchdog(std::chrono::seconds(10));
+    std::string bad;
+    std::string repaired;
+    for (int i = 0; i < 4096; ++i) {
+        bad += "\xFF\xE6\x9C" "a";
+        repaired += replacement + replacement + replacement + "a";
+    }
+    EXPECT_EQ(UTF8WithReplacementCharacters(bad), repaired);
 }
 
 TEST(UnicodeTextTest, CatalogNamesSwapSlashAndColonWithinTheirLimits) {

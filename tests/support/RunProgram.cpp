@@ -3,6 +3,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <optional>
+#include <thread>
+
 #include <cstdio>
 #include <cstdlib>
 #include <regex>
@@ -38,8 +42,11 @@ std::vector<std::string> ProgramResult::logLines() const {
     return lines;
 }
 
-ProgramResult RunCorvane(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,
-                         const std::vector<std::string>& launcher, const std::string& program) {
+namespace {
+
+ProgramResult Run(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,
+                  const std::vector<std::string>& launcher, const std::string& program,
+                  std::optional<std::chrono::seconds> limit) {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     if (out == nullptr || err == nullptr) {
@@ -69,10 +76,35 @@ ProgramResult RunCorvane(const std::vector<std::string>& arguments, const std::m
         _exit(127);
     }
     int status = 0;
-    waitpid(child, &status, 0);
     ProgramResult result;
+    if (limit) {
+        const auto deadline = std::chrono::steady_clock::now() + *limit;
+        while (waitpid(child, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(child, SIGKILL);
+                waitpid(child, &status, 0);
+                result.timedOut = true;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    } else {
+        waitpid(child, &status, 0);
+    }
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.out = ReadAll(out);
     result.err = ReadAll(err);
     return result;
+}
+
+}  // namespace
+
+ProgramResult RunCorvane(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,
+                         const std::vector<std::string>& launcher, const std::string& program) {
+    return Run(arguments, environment, launcher, program, std::nullopt);
+}
+
+ProgramResult RunCorvaneWithin(std::chrono::seconds limit, const std::vector<std::string>& arguments,
+                               const std::map<std::string, std::string>& environment) {
+    return Run(arguments, environment, {}, CORVANE_BINARY, limit);
 }

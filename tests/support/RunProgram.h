@@ -1,6 +1,7 @@
 // Runs the built corvane program as a user would, with its own environment, and collects what it says.
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@ struct ProgramResult {
     int exitStatus = -1;  ///< the exit status, or 128 + signal
     std::string out;
     std::string err;
+    bool timedOut = false;  ///< killed by RunCorvaneWithin's limit
     /// The log lines on standard error with their time and process prefix removed.
     std::vector<std::string> logLines() const;
 };
@@ -19,3 +21,8 @@ struct ProgramResult {
 /// the built program, for a copy that another user may run.
 ProgramResult RunCorvane(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,
                          const std::vector<std::string>& launcher = {}, const std::string& program = CORVANE_BINARY);
+
+/// RunCorvane for a run that might hang: a program still running after limit is killed, and the
+/// result says so (timedOut, exit status 128 + SIGKILL).
+ProgramResult RunCorvaneWithin(std::chrono::seconds limit, const std::vector<std::string>& arguments,
+                               const std::map<std::string, std::string>& environment);

@@ -1,0 +1,14 @@
+#include "app/UserPreferences.h"
+
+#include <string>
+
+#include "platform/Log.h"
+#include "platform/Preferences.h"
+
+void SynchronizeUserPreferences() {
+    std::string problem;
+    if (!CFPreferencesAppSynchronize(kCorvanePreferenceDomain, &problem)) {
+        NSLogFailure("Preferences \"%@\": %@; the defaults are used",
+                     {PreferencesFilePath(kCorvanePreferenceDomain), problem});
+    }
+}
