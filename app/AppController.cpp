@@ -55,7 +55,7 @@ void AppController::handleMenuSelection(const std::vector<std::string>* filename
     const AutoreleasePool requestPool;
     for (const std::string& path : *filenames) {
         FolderOutcome& outcome = lastRequest.emplace_back(FolderOutcome{path, {}, {}});
-        if (!UTF16FromUTF8(path)) {
+        if (!IsValidUTF8(path)) {
             outcome.refusal = "is not a name in UTF-8";
             continue;
         }

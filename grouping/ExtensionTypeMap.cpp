@@ -90,7 +90,7 @@ std::optional<std::string> TypeTextOfCode(OSType code) {
         }
         text.push_back(byte);
     }
-    if (!UTF16FromUTF8(text)) {
+    if (!IsValidUTF8(text)) {
         return std::nullopt;
     }
     return text;

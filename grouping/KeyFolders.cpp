@@ -72,7 +72,7 @@ std::optional<std::string> PathOfRef(const FSRef* item, std::size_t bufferSize) 
         return std::nullopt;
     }
     std::string path(buffer.data());
-    if (!UTF16FromUTF8(path)) {
+    if (!IsValidUTF8(path)) {
         return std::nullopt;
     }
     return path;

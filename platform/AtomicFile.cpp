@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "platform/ConfigurationFile.h"
+#include "platform/FileDescriptors.h"
 
 namespace {
 
@@ -17,21 +18,6 @@ bool Fail(std::string* errorText, const std::string& what, const std::string& pa
         *errorText = what + " " + path + ": " + std::strerror(error);
     }
     return false;
-}
-
-bool WriteAll(int fd, const std::string& content) {
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t wrote = write(fd, content.data() + done, content.size() - done);
-        if (wrote < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    return true;
 }
 
 bool AlreadyHolds(const std::string& path, const std::string& content, mode_t mode) {

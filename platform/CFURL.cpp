@@ -10,7 +10,7 @@ std::optional<CFURL> CFURLCreateFromFSRef(const FSRef* ref) {
         return std::nullopt;
     }
     std::string path = FSRefTablePath(ref->pathSlot);
-    if (!UTF16FromUTF8(path)) {
+    if (!IsValidUTF8(path)) {
         return std::nullopt;
     }
     return CFURL{std::move(path), S_ISDIR(resolved.status.st_mode)};

@@ -12,27 +12,13 @@
 #include <vector>
 
 #include "platform/Errors.h"
+#include "platform/FileDescriptors.h"
 #include "platform/FileSystemFeatures.h"
 
 namespace {
 
 constexpr std::size_t kCopyChunk = std::size_t{1} << 30;
 constexpr std::size_t kBufferSize = std::size_t{128} << 10;
-
-OSErr WriteAll(int to, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = write(to, data, size);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return OSErrFromErrno(errno);
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return noErr;
-}
 
 OSErr ReadWriteCopy(int from, int to, std::size_t size) {
     // One byte more than the size: a read that fills it learns at once that the file grew.
@@ -48,8 +34,8 @@ OSErr ReadWriteCopy(int from, int to, std::size_t size) {
         if (got == 0) {
             return noErr;
         }
-        if (const OSErr status = WriteAll(to, buffer.data(), static_cast<std::size_t>(got)); status != noErr) {
-            return status;
+        if (!WriteAll(to, std::string_view(buffer.data(), static_cast<std::size_t>(got)))) {
+            return OSErrFromErrno(errno);
         }
     }
 }

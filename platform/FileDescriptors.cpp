@@ -49,3 +49,17 @@ int ReadFolderNames(int folder, std::vector<std::string>& names) {
     closedir(stream);
     return error;
 }
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t written = write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}

@@ -1,8 +1,10 @@
-// Open file descriptors as owned values, their limit, and the names in an open folder. For the File Manager
-// sources only.
+// Open file descriptors as owned values, their limit, writing all of a buffer, and the names in an open
+// folder.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -34,6 +36,10 @@ private:
 /// Raises the soft limit of open descriptors to the hard one: a walk holds one descriptor for each
 /// folder it is inside of, so the depth of a tree it can tidy is bounded by that limit.
 void RaiseDescriptorLimit();
+
+/// Writes all of data to fd, again after an interruption or a short write; false with errno set when a
+/// write fails.
+bool WriteAll(int fd, std::string_view data);
 
 /// 0 and the names in the open folder ('.' and '..' left out), or an errno. Reads through its own
 /// descriptor, so folder keeps its offset.

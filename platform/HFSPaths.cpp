@@ -4,21 +4,6 @@
 
 namespace {
 
-// A POSIX path and the part of an HFS path after the volume name differ only in that their
-// separator and its stand-in trade places: "/a:b/c" is ":a/b:c".
-template <typename Text>
-Text SwapSeparators(Text text) {
-    using Char = typename Text::value_type;
-    for (Char& c : text) {
-        if (c == Char('/')) {
-            c = Char(':');
-        } else if (c == Char(':')) {
-            c = Char('/');
-        }
-    }
-    return text;
-}
-
 bool IsAbsoluteWithoutEmptyComponents(std::string_view path) {
     if (path == "/") {
         return true;
@@ -44,7 +29,7 @@ std::optional<std::u16string> CFURLCopyFileSystemPath(const CFURL& url, CFURLPat
     if (!rest) {
         return std::nullopt;
     }
-    return hfsPath + SwapSeparators(*rest);
+    return hfsPath + WithSeparatorsSwapped(*rest);
 }
 
 std::optional<CFURL> CFURLCreateWithFileSystemPath(std::u16string_view filePath, CFURLPathStyle pathStyle,
@@ -76,7 +61,7 @@ std::optional<CFURL> CFURLCreateWithFileSystemPath(std::u16string_view filePath,
         if (*path == ":") {
             return std::nullopt;
         }
-        *path = path->empty() ? std::string("/") : SwapSeparators(std::move(*path));
+        *path = path->empty() ? std::string("/") : WithSeparatorsSwapped(std::move(*path));
     }
     if (!IsAbsoluteWithoutEmptyComponents(*path)) {
         return std::nullopt;

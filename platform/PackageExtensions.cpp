@@ -1,8 +1,8 @@
 #include "platform/PackageExtensions.h"
 
-#include <algorithm>
 #include <optional>
 
+#include "platform/AsciiText.h"
 #include "platform/ConfigurationFile.h"
 #include "platform/DataFiles.h"
 
@@ -13,21 +13,6 @@ constexpr std::string_view kBuiltInList =
     "colorpicker\ndSYM\nxctest\npkg\nmpkg\nrtfd\npages\nnumbers\nkey\nlogicx\nimovielibrary\nphotoslibrary\n"
     "aplibrary\nfcpbundle\nscptd\nplayground\nplaygroundbook\nxcodeproj\nxcworkspace\nxcarchive\nsparsebundle\n"
     "vmwarevm\npvm\nutm\n";
-
-std::string Lowered(std::string_view text) {
-    std::string lowered(text);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
-    return lowered;
-}
-
-std::string_view Trimmed(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
 
 std::optional<std::set<std::string, std::less<>>>& LoadedExtensions() {
     static std::optional<std::set<std::string, std::less<>>> extensions;
@@ -44,12 +29,12 @@ std::set<std::string, std::less<>> ParsePackageExtensions(std::string_view text)
         const std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        line = Trimmed(line.substr(0, line.find('#')));
+        line = TrimmedOf(line.substr(0, line.find('#')), " \t\r");
         if (line.starts_with('.')) {
             line.remove_prefix(1);
         }
         if (!line.empty()) {
-            extensions.insert(Lowered(line));
+            extensions.insert(AsciiLowercase(line));
         }
     }
     return extensions;
@@ -76,5 +61,5 @@ bool IsPackageExtension(std::string_view extension) {
     if (!LoadedExtensions()) {
         LoadPackageExtensions(nullptr, nullptr);
     }
-    return LoadedExtensions()->contains(Lowered(extension));
+    return LoadedExtensions()->contains(AsciiLowercase(extension));
 }

@@ -12,8 +12,6 @@ namespace {
 // sd-bus reads the largest timeout as "never": a request over a large folder may run for hours.
 constexpr std::uint64_t kNoTimeout = std::numeric_limits<std::uint64_t>::max();
 
-bool IsUTF8(const std::string& text) { return UTF16FromUTF8(text).has_value(); }
-
 std::string Explain(const sdbus::Error& error) {
     const std::string& name = error.getName();
     if (name == "org.freedesktop.DBus.Error.ServiceUnknown" || name == "org.freedesktop.DBus.Error.NameHasNoOwner") {
@@ -35,7 +33,7 @@ bool SendServicesRequest(const std::vector<std::string>& filenames, const std::s
                          std::vector<FolderReport>& reports, std::string* errorText) {
     std::vector<std::string> sendable;
     for (const std::string& filename : filenames) {
-        sendable.push_back(IsUTF8(filename) ? filename : std::string());
+        sendable.push_back(IsValidUTF8(filename) ? filename : std::string());
     }
     std::unique_ptr<sdbus::IConnection> connection;
     try {
@@ -49,7 +47,7 @@ bool SendServicesRequest(const std::vector<std::string>& filenames, const std::s
     try {
         auto proxy = sdbus::createProxy(*connection, kServicesBusName, kServicesObjectPath);
         sdbus::MethodCall call = proxy->createMethodCall(kServicesInterface, kServicesMethod);
-        call << sendable << (IsUTF8(userData) ? userData : UTF8WithReplacementCharacters(userData));
+        call << sendable << (IsValidUTF8(userData) ? userData : UTF8WithReplacementCharacters(userData));
         sdbus::MethodReply reply = proxy->callMethod(call, kNoTimeout);
         std::vector<ReportOnTheBus> folders;
         reply >> folders;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/AsciiText.h"
 #include "platform/AtomicFile.h"
 #include "platform/ConfigurationFile.h"
 #include "platform/ExecQuoting.h"
@@ -27,7 +28,7 @@ std::string Slug(const std::string& command) {
     std::string slug;
     for (const char c : command) {
         if (IsWordCharacter(c)) {
-            slug += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+            slug += c;
         } else if (!slug.empty() && slug.back() != '-') {
             slug += '-';
         }
@@ -35,7 +36,7 @@ std::string Slug(const std::string& command) {
     while (!slug.empty() && slug.back() == '-') {
         slug.pop_back();
     }
-    return slug;
+    return AsciiLowercase(slug);
 }
 
 // "Aggregate Files by Extension" -> "AggregateFilesByExtension": desktop action names allow only

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/AsciiText.h"
 #include "platform/ConfigurationFile.h"
 #include "platform/XdgDirectories.h"
 
@@ -36,17 +37,6 @@ Database& LoadedDatabase() {
 }
 
 constexpr std::string_view kDynamicPrefix = "dyn.";
-
-// The database's own matching folds A-Z only, as update-mime-database's readers do.
-std::string FoldCase(std::string_view text) {
-    std::string folded(text);
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return folded;
-}
 
 // Most important first: the user's data folder, then the system's in the order given.
 std::vector<std::string> DataFolders() {
@@ -168,7 +158,7 @@ void AddFolderLines(Database& database, const std::vector<GlobLine>& lines, int 
         if (!line.caseSensitive && caseSensitiveGlobs.contains({line.type, line.pattern})) {
             continue;
         }
-        database.globs[FoldCase(*extension)].push_back(
+        database.globs[AsciiLowercase(*extension)].push_back(
             {line.weight, line.type, *extension, line.caseSensitive, importance, database.sequence++});
     }
 }
@@ -182,7 +172,7 @@ bool Precedes(const ExtensionGlob& a, const ExtensionGlob& b) {
 
 std::optional<std::string> PreferredTypeOfExtension(std::string_view extension) {
     const Database& database = LoadedDatabase();
-    const auto found = database.globs.find(FoldCase(extension));
+    const auto found = database.globs.find(AsciiLowercase(extension));
     if (found == database.globs.end()) {
         return std::nullopt;
     }

@@ -81,17 +81,6 @@ std::size_t DecodeUTF8(std::string_view utf8, std::size_t i, char32_t& codePoint
     return length;
 }
 
-// The two characters that the catalog and POSIX use the other way round.
-char16_t SwapSeparator(char16_t unit) {
-    if (unit == u'/') {
-        return u':';
-    }
-    if (unit == u':') {
-        return u'/';
-    }
-    return unit;
-}
-
 }  // namespace
 
 std::optional<std::u16string> UTF16FromUTF8(std::string_view utf8) {
@@ -107,6 +96,18 @@ std::optional<std::u16string> UTF16FromUTF8(std::string_view utf8) {
         i += length;
     }
     return out;
+}
+
+bool IsValidUTF8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t codePoint = 0;
+        const std::size_t length = DecodeUTF8(text, i, codePoint);
+        if (length == 0) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
 }
 
 std::string UTF8WithReplacementCharacters(std::string_view bytes) {
@@ -149,27 +150,20 @@ std::optional<std::string> UTF8FromUTF16(std::u16string_view utf16) {
 }
 
 std::optional<std::u16string> CatalogNameFromPosixName(std::string_view posixName) {
-    auto name = UTF16FromUTF8(posixName);
+    const std::optional<std::u16string> name = UTF16FromUTF8(posixName);
     if (!name || name->size() > kMaxCatalogNameUnits) {
         return std::nullopt;
     }
-    for (char16_t& unit : *name) {
-        unit = SwapSeparator(unit);
-    }
-    return name;
+    return WithSeparatorsSwapped(*name);
 }
 
 std::optional<std::string> PosixNameFromCatalogName(std::u16string_view catalogName) {
     if (catalogName.empty() || catalogName == u"." || catalogName == u"..") {
         return std::nullopt;
     }
-    std::u16string swapped(catalogName);
-    for (char16_t& unit : swapped) {
-        // A ':' in a catalog name would be a '/' on disk, which no POSIX name may hold.
-        if (unit == u':' || unit == u'\0') {
-            return std::nullopt;
-        }
-        unit = SwapSeparator(unit);
+    // A ':' in a catalog name would be a '/' on disk, which no POSIX name may hold.
+    if (catalogName.find_first_of(u":\0", 0, 2) != std::u16string_view::npos) {
+        return std::nullopt;
     }
-    return UTF8FromUTF16(swapped);
+    return UTF8FromUTF16(WithSeparatorsSwapped(std::u16string(catalogName)));
 }

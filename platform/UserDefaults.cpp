@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/AsciiText.h"
 #include "platform/UnicodeText.h"
 
 std::optional<UserDefaultsDictionary> gUserDefaultsDictionary;
@@ -46,14 +47,6 @@ std::optional<std::string> Strftime(const std::string& format, const std::tm& br
     return std::nullopt;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
 // Some locales pad the abbreviated month (Japanese gives " 3月"); a folder name must not begin or end
 // with a blank, so each "%b" is put in as its trimmed text before the rest is formatted.
 std::optional<std::string> WithTrimmedMonthNames(std::string_view format, const std::tm& broken, locale_t locale) {
@@ -73,7 +66,7 @@ std::optional<std::string> WithTrimmedMonthNames(std::string_view format, const 
         if (!month) {
             return std::nullopt;
         }
-        for (const char c : TrimBlanks(*month)) {
+        for (const char c : TrimmedOf(*month, kBlanks)) {
             result.append(c == '%' ? "%%" : std::string(1, c));
         }
     }
@@ -164,7 +157,7 @@ std::optional<std::string> FormatLocalDate(std::time_t date, std::string_view fo
         return std::nullopt;
     }
     std::optional<std::string> utf8 = ToUTF8(*text, locale);
-    if (!utf8 || !UTF16FromUTF8(*utf8)) {
+    if (!utf8 || !IsValidUTF8(*utf8)) {
         return std::nullopt;
     }
     return utf8;
