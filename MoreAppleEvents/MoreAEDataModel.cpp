@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <new>
 
-#include "platform/Assertions.h"
+#include "platform/base/Assertions.h"
 
 OSErr MoreAECreateAEDescFromCFString(const std::u16string* string, AEDesc* result) {
     if (string == nullptr || result == nullptr) {

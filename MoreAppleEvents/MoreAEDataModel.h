@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/AppleEvents.h"
+#include "platform/events/AppleEvents.h"
 
 /// A 'utxt' descriptor of all of the string's UTF-16 code units, two bytes each, no terminator; the
 /// empty string gives a descriptor without data. paramErr when either argument is missing

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "MoreAppleEvents/MoreAEDataModel.h"
-#include "platform/AERegistry.h"
-#include "platform/HFSPaths.h"
+#include "platform/events/AERegistry.h"
+#include "platform/files/HFSPaths.h"
 
 OSErr MoreAEOCreateObjSpecifierFromFSRef(const FSRef* item, AEDesc* objSpec) {
     if (item == nullptr) {

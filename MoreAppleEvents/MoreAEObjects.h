@@ -2,9 +2,9 @@
 // name, the name being the item's HFS path.
 #pragma once
 
-#include "platform/AppleEvents.h"
-#include "platform/CFURL.h"
-#include "platform/Files.h"
+#include "platform/events/AppleEvents.h"
+#include "platform/files/CFURL.h"
+#include "platform/files/Files.h"
 
 /// The specifier of the item, made through its file URL. paramErr without an item,
 /// coreFoundationUnknownErr (-4960) when it has no file URL; otherwise as for a URL. On 0 objSpec

@@ -1,7 +1,7 @@
 #include "MoreAppleEvents/MoreAppleEvents.h"
 
 #include "MoreAppleEvents/MoreAEDataModel.h"
-#include "platform/Threads.h"
+#include "platform/base/Threads.h"
 
 const AEIdleUPP gAEIdleUPP = NewAEIdleUPP(MyAEIdleProc);
 

@@ -2,7 +2,7 @@
 // waits for its reply.
 #pragma once
 
-#include "platform/AppleEvents.h"
+#include "platform/events/AppleEvents.h"
 
 /// The idle routine of every send that waits: MyAEIdleProc, made before main runs and kept for the
 /// life of the process.

@@ -3,7 +3,7 @@
 #include "MoreAppleEvents/MoreAEDataModel.h"
 #include "MoreAppleEvents/MoreAEObjects.h"
 #include "MoreAppleEvents/MoreAppleEvents.h"
-#include "platform/AERegistry.h"
+#include "platform/events/AERegistry.h"
 
 OSErr MoreFEGetCommentCFString(const FSRef* item, std::optional<std::u16string>* comment, AEIdleUPP idleProc) {
     if (idleProc == nullptr) {

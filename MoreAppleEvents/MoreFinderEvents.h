@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/AERegistry.h"
-#include "platform/AppleEvents.h"
-#include "platform/Files.h"
+#include "platform/events/AERegistry.h"
+#include "platform/events/AppleEvents.h"
+#include "platform/files/Files.h"
 
 /// The Finder's signature, the address of every comment event.
 constexpr OSType gFinderSignature = kFinderSignature;

@@ -5,13 +5,13 @@
 #include "fileops/ItemTests.h"
 #include "grouping/ExtensionTypeMap.h"
 #include "grouping/MimeTypeForURL.h"
-#include "platform/AutoreleasePool.h"
-#include "platform/FileDescriptors.h"
-#include "platform/LaunchServices.h"
-#include "platform/Log.h"
-#include "platform/PackageExtensions.h"
-#include "platform/UnicodeText.h"
-#include "platform/UserDefaults.h"
+#include "platform/base/FileDescriptors.h"
+#include "platform/base/Log.h"
+#include "platform/base/UnicodeText.h"
+#include "platform/files/AutoreleasePool.h"
+#include "platform/files/LaunchServices.h"
+#include "platform/prefs/UserDefaults.h"
+#include "platform/types/PackageExtensions.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "app/DefaultsCommand.h"
 #include "app/RunSummary.h"
 #include "app/ServicesCommands.h"
-#include "platform/Finder.h"
+#include "platform/finder/Finder.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 /// The grouping modes, numbered as the commands have always been numbered.
 enum class GroupingMode : int {

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "app/UserPreferences.h"
-#include "platform/Preferences.h"
+#include "platform/prefs/Preferences.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include "app/UserPreferences.h"
 #include "fileops/DirectoryListing.h"
 #include "fileops/ItemTests.h"
-#include "platform/AutoreleasePool.h"
-#include "platform/Log.h"
-#include "platform/Preferences.h"
+#include "platform/base/Log.h"
+#include "platform/files/AutoreleasePool.h"
+#include "platform/prefs/Preferences.h"
 
 bool RecurseFolders() {
     SynchronizeUserPreferences();

@@ -1,7 +1,7 @@
 // Which folders a request groups and in which order.
 #pragma once
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 /// The preference RecurseFolders, read afresh: true only when stored as the boolean true.
 bool RecurseFolders();

@@ -1,6 +1,6 @@
 #include "app/RunSummary.h"
 
-#include "platform/Log.h"
+#include "platform/base/Log.h"
 
 namespace {
 

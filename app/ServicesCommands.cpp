@@ -7,14 +7,14 @@
 
 #include "app/AppController.h"
 #include "app/CommandTable.h"
-#include "app/UserPreferences.h"
 #include "app/RunSummary.h"
-#include "platform/DesktopNotifications.h"
-#include "platform/Log.h"
-#include "platform/Preferences.h"
-#include "platform/ServicesClient.h"
-#include "platform/ServicesDeclarations.h"
-#include "platform/ServicesProvider.h"
+#include "app/UserPreferences.h"
+#include "desktop/DesktopNotifications.h"
+#include "desktop/ServicesClient.h"
+#include "desktop/ServicesDeclarations.h"
+#include "desktop/ServicesProvider.h"
+#include "platform/base/Log.h"
+#include "platform/prefs/Preferences.h"
 
 namespace {
 

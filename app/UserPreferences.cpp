@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/Log.h"
-#include "platform/Preferences.h"
+#include "platform/base/Log.h"
+#include "platform/prefs/Preferences.h"
 
 void SynchronizeUserPreferences() {
     std::string problem;

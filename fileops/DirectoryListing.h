@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 /// Every direct child of container, appended in listing order. On failure the collection is left
 /// empty and the status says why; paramErr when an out-parameter is missing.

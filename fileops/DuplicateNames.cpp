@@ -1,7 +1,7 @@
 // A new name for an item whose name is taken at its destination.
 #include "fileops/ObjectMover.h"
-#include "platform/CFURL.h"
-#include "platform/UUID.h"
+#include "platform/base/UUID.h"
+#include "platform/files/CFURL.h"
 
 std::optional<std::u16string> RenameDuplicateFile(const FSRef* destination, const FSRef* item) {
     const std::optional<std::string> name = FSGetObjectName(item);

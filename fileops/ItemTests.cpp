@@ -1,7 +1,7 @@
 #include "fileops/ItemTests.h"
 
-#include "platform/LaunchServices.h"
-#include "platform/UnicodeText.h"
+#include "platform/base/UnicodeText.h"
+#include "platform/files/LaunchServices.h"
 
 bool ItemIsPlainFolder(const FSRef* item) {
     LSItemInfoRecord info{};

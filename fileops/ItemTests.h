@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 /// A container (folder or volume) that is not a package; false when it cannot be described.
 bool ItemIsPlainFolder(const FSRef* item);

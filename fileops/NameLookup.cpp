@@ -3,7 +3,7 @@
 
 #include "fileops/ItemTests.h"
 #include "fileops/ObjectMover.h"
-#include "platform/UnicodeText.h"
+#include "platform/base/UnicodeText.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "MoreAppleEvents/MoreAppleEvents.h"
 #include "MoreAppleEvents/MoreFinderEvents.h"
-#include "platform/Log.h"
+#include "platform/base/Log.h"
 
 signed char MoveObjectPath(const std::string& sourcePath, const std::string& destinationPath, signed char copy) {
     FSRef source{};

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 /// 1 when the item (or its copy) now lies in the destination folder, or lay there already, and any
 /// comment was carried; 0 otherwise. copy nonzero copies, zero moves.

@@ -8,7 +8,7 @@
 #include "fileops/ItemTests.h"
 #include "grouping/DateKeys.h"
 #include "grouping/KeyFolders.h"
-#include "platform/AutoreleasePool.h"
+#include "platform/files/AutoreleasePool.h"
 
 void aggregate_files_by_date(const FSRef* folder, const FSRef* destination, std::string_view dateAttributeKey,
                              signed char ignoreDays, signed char copy) {

@@ -4,8 +4,8 @@
 
 #include <string_view>
 
-#include "platform/FileAttributes.h"
-#include "platform/Files.h"
+#include "platform/files/FileAttributes.h"
+#include "platform/files/Files.h"
 
 /// The values of ignoreDays: day folders ("Feb 03, 2001") or month folders ("Feb 2001") in each year.
 constexpr signed char kDayFolders = 0;

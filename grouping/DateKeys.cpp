@@ -1,7 +1,7 @@
 #include "grouping/DateKeys.h"
 
 #include "grouping/KeyFolders.h"
-#include "platform/UserDefaults.h"
+#include "platform/prefs/UserDefaults.h"
 
 namespace {
 

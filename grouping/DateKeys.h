@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/FileAttributes.h"
-#include "platform/Files.h"
+#include "platform/files/FileAttributes.h"
+#include "platform/files/Files.h"
 
 /// The size of the buffer that an item's path is made into for reading its dates.
 constexpr std::size_t kDatePathBufferSize = 4098;

@@ -5,10 +5,10 @@
 
 #include <vector>
 
-#include "platform/CFURL.h"
-#include "platform/InternetConfig.h"
-#include "platform/Log.h"
-#include "platform/UnicodeText.h"
+#include "platform/base/Log.h"
+#include "platform/base/UnicodeText.h"
+#include "platform/files/CFURL.h"
+#include "platform/types/InternetConfig.h"
 
 std::unordered_map<std::string, std::string> gExtensionTypeMap;
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "platform/Files.h"
-#include "platform/MacTypes.h"
+#include "platform/base/MacTypes.h"
+#include "platform/files/Files.h"
 
 /// Extension (without its ".", letter case as in the mapping) to type text; made and filled by
 /// InitializeExtensionTypeMap, read-only afterwards.

@@ -8,8 +8,8 @@
 #include "fileops/ItemTests.h"
 #include "fileops/ObjectMover.h"
 #include "grouping/PlacementCounts.h"
-#include "platform/Log.h"
-#include "platform/UnicodeText.h"
+#include "platform/base/Log.h"
+#include "platform/base/UnicodeText.h"
 
 namespace {
 

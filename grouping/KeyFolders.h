@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 /// The first size of the path buffer that strategies convert references into.
 constexpr std::size_t kStrategyPathBufferSize = 2048;

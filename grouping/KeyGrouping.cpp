@@ -3,7 +3,7 @@
 #include "grouping/ExtensionTypeMap.h"
 #include "grouping/KeyFolders.h"
 #include "grouping/MimeTypeForURL.h"
-#include "platform/CFURL.h"
+#include "platform/files/CFURL.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // their extension, file type or MIME type.
 #pragma once
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 void aggregate_files_by_extension(const FSRef* folder);
 void aggregate_files_by_file_type(const FSRef* folder);

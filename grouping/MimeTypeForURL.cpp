@@ -1,7 +1,7 @@
 #include "grouping/MimeTypeForURL.h"
 
-#include "platform/Log.h"
-#include "platform/TypeDatabase.h"
+#include "platform/base/Log.h"
+#include "platform/types/TypeDatabase.h"
 
 void InitializeMimeTypeDatabase() {
     std::vector<TypeDatabaseFileFault> leftOut;

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/CFURL.h"
+#include "platform/files/CFURL.h"
 
 /// Loads the MIME type database once at start-up; when none could be read, logs one line saying so,
 /// and every extension falls back to "application/<extension>".

@@ -6,9 +6,9 @@
 #include <iostream>
 #include <string>
 
-#include "platform/AtomicFile.h"
-#include "platform/ServicesBus.h"
-#include "platform/ServicesDeclarations.h"
+#include "desktop/ServicesBus.h"
+#include "desktop/ServicesDeclarations.h"
+#include "platform/base/AtomicFile.h"
 
 namespace {
 

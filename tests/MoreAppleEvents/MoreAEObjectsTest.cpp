@@ -5,8 +5,8 @@
 #include <tuple>
 
 #include "MoreAppleEvents/MoreAEObjects.h"
-#include "platform/AERegistry.h"
-#include "platform/HFSPaths.h"
+#include "platform/events/AERegistry.h"
+#include "platform/files/HFSPaths.h"
 #include "support/TempDir.h"
 
 namespace {

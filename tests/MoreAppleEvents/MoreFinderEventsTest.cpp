@@ -3,7 +3,7 @@
 
 #include "MoreAppleEvents/MoreAppleEvents.h"
 #include "MoreAppleEvents/MoreFinderEvents.h"
-#include "platform/Finder.h"
+#include "platform/finder/Finder.h"
 #include "support/TempDir.h"
 
 namespace {

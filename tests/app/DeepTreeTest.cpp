@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileDescriptors.h"
+#include "platform/base/FileDescriptors.h"
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 

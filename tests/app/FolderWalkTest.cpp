@@ -9,10 +9,10 @@
 #include "app/FolderWalk.h"
 #include "fileops/DirectoryListing.h"
 #include "fileops/ItemTests.h"
-#include "platform/Preferences.h"
+#include "platform/prefs/Preferences.h"
+#include "support/FilesTestSupport.h"
 #include "support/LogCapture.h"
 #include "support/ScopedEnvironment.h"
-#include "support/FilesTestSupport.h"
 #include "support/TempDir.h"
 
 namespace {

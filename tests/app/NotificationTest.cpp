@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/ServicesBus.h"
+#include "desktop/ServicesBus.h"
 #include "support/PrivateBus.h"
 #include "support/RunProgram.h"
 #include "support/TempDir.h"

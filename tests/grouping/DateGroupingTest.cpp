@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "platform/AutoreleasePool.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/AutoreleasePool.h"
+#include "platform/prefs/UserDefaults.h"
 #include "support/LogCapture.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"

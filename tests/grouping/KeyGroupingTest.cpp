@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "grouping/KeyGrouping.h"
-#include "platform/Log.h"
+#include "platform/base/Log.h"
 #include "support/TempDir.h"
 
 TEST(KeyGrouping, FilesThatVanishAfterTheListingAreLoggedAndSkipped) {

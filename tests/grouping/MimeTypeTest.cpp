@@ -4,7 +4,7 @@
 
 #include "grouping/ExtensionTypeMap.h"
 #include "grouping/KeyGrouping.h"
-#include "platform/AutoreleasePool.h"
+#include "platform/files/AutoreleasePool.h"
 #include "support/LogCapture.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <gtest/gtest.h>
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 #include "support/TempDir.h"
 
 /// The reference of the entry at path itself (a final link stays the link); the null reference,

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Log.h"
+#include "platform/base/Log.h"
 
 class LogCapture {
 public:

@@ -1,7 +1,7 @@
 // The test programs' main: the Finder answers comment events from the start, as it does in corvane.
 #include <gtest/gtest.h>
 
-#include "platform/Finder.h"
+#include "platform/finder/Finder.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);

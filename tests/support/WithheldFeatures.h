@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/FileSystemFeatures.h"
+#include "platform/files/FileSystemFeatures.h"
 
 struct Withheld {
     unsigned features;

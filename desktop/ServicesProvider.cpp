@@ -1,0 +1,149 @@
+#include "desktop/ServicesProvider.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <sdbus-c++/sdbus-c++.h>
+
+#include "desktop/ServicesBus.h"
+
+namespace {
+
+// The stop signals are read from a descriptor polled beside the bus, so that one arriving during a
+// request waits until that request has been answered.
+class StopSignals {
+public:
+    StopSignals() {
+        sigset_t stop;
+        sigemptyset(&stop);
+        sigaddset(&stop, SIGTERM);
+        sigaddset(&stop, SIGINT);
+        sigprocmask(SIG_BLOCK, &stop, &previous_);
+        fd_ = signalfd(-1, &stop, SFD_NONBLOCK | SFD_CLOEXEC);
+    }
+    ~StopSignals() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+        sigprocmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    int fd() const { return fd_; }
+
+    bool arrived() const {
+        signalfd_siginfo info{};
+        return read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info);
+    }
+
+private:
+    sigset_t previous_{};
+    int fd_ = -1;
+};
+
+void SetError(std::string* errorText, const std::string& text) {
+    if (errorText != nullptr) {
+        *errorText = text;
+    }
+}
+
+}  // namespace
+
+struct ServicesProvider::State {
+    StopSignals signals;
+    RequestHandler handler;
+    std::unique_ptr<sdbus::IConnection> connection;
+    std::unique_ptr<sdbus::IObject> object;
+};
+
+ServicesProvider::ServicesProvider(std::unique_ptr<State> state) : state_(std::move(state)) {}
+
+ServicesProvider::~ServicesProvider() = default;
+
+std::unique_ptr<ServicesProvider> ServicesProvider::Register(RequestHandler handler, std::string* errorText) {
+    auto state = std::make_unique<State>();
+    if (state->signals.fd() < 0) {
+        SetError(errorText, std::string("cannot watch for SIGTERM and SIGINT: ") + std::strerror(errno));
+        return nullptr;
+    }
+    state->handler = std::move(handler);
+    try {
+        state->connection = sdbus::createSessionBusConnection();
+    } catch (const sdbus::Error& error) {
+        SetError(errorText, "cannot reach the session bus: " + error.getMessage());
+        return nullptr;
+    }
+    State* served = state.get();
+    try {
+        state->object = sdbus::createObject(*state->connection, kServicesObjectPath);
+        state->object->registerMethod(
+            kServicesInterface, kServicesMethod, "ass", {"filenames", "userData"}, kServicesReplySignature,
+            {"folders"},
+            [served](sdbus::MethodCall call) {
+                std::vector<std::string> filenames;
+                std::string userData;
+                call >> filenames >> userData;
+                std::vector<FolderReport> reports;
+                try {
+                    reports = served->handler(filenames, userData);
+                } catch (const std::exception& failure) {
+                    // Anything but an sdbus::Error would unwind through the bus library's C frames.
+                    throw sdbus::Error("com.fernwick.Corvane.Error.Failed", failure.what());
+                }
+                std::vector<ReportOnTheBus> folders;
+                for (const FolderReport& report : reports) {
+                    folders.emplace_back(report.path, report.refusal, report.copied, report.moved, report.leftAlone,
+                                         report.failed, report.keyFolders);
+                }
+                sdbus::MethodReply reply = call.createReply();
+                reply << folders;
+                reply.send();
+            });
+        state->object->finishRegistration();
+    } catch (const sdbus::Error& error) {
+        SetError(errorText, "cannot serve " + std::string(kServicesObjectPath) + ": " + error.getMessage());
+        return nullptr;
+    }
+    try {
+        state->connection->requestName(kServicesBusName);
+    } catch (const sdbus::Error& error) {
+        if (error.getName() == "org.freedesktop.DBus.Error.FileExists") {
+            SetError(errorText, std::string("another process already provides ") + kServicesBusName +
+                                    " on the session bus (is corvane serve running?)");
+        } else {
+            SetError(errorText, std::string("cannot take the name ") + kServicesBusName + ": " + error.getMessage());
+        }
+        return nullptr;
+    }
+    return std::unique_ptr<ServicesProvider>(new ServicesProvider(std::move(state)));
+}
+
+bool ServicesProvider::Serve(std::string* errorText) {
+    sdbus::IConnection& connection = *state_->connection;
+    try {
+        for (;;) {
+            if (state_->signals.arrived()) {
+                return true;
+            }
+            // Each call takes at most one message, so the stop signals are looked at between requests.
+            if (connection.processPendingRequest()) {
+                continue;
+            }
+            const sdbus::IConnection::PollData bus = connection.getEventLoopPollData();
+            pollfd watched[2] = {{bus.fd, bus.events, 0}, {state_->signals.fd(), POLLIN, 0}};
+            if (poll(watched, 2, bus.getPollTimeout()) < 0 && errno != EINTR) {
+                SetError(errorText, std::string("cannot wait for requests: ") + std::strerror(errno));
+                return false;
+            }
+        }
+    } catch (const sdbus::Error& error) {
+        SetError(errorText, "lost the session bus: " + error.getMessage());
+        return false;
+    }
+}

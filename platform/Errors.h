@@ -1,8 +1,0 @@
-// The one place where an errno becomes a status, so a logged number always means the same thing.
-#pragma once
-
-#include "platform/MacErrors.h"
-
-/// ENOENT is fnfErr, EEXIST dupFNErr, ENOSPC dskFulErr, EACCES/EPERM afpAccessDenied, and so on;
-/// anything unlisted is ioErr. 0 gives noErr.
-OSErr OSErrFromErrno(int error);

@@ -1,8 +1,0 @@
-#include "platform/Threads.h"
-
-#include <sched.h>
-
-OSErr YieldToAnyThread() {
-    sched_yield();
-    return noErr;
-}

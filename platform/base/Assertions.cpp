@@ -1,0 +1,10 @@
+#include "platform/base/Assertions.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+void ReportFailedAssertion(const char* file, unsigned line, const char* condition) {
+    std::fprintf(stderr, "%s:%u: failed assertion `%s'\n", file, line, condition);
+    std::fflush(stderr);
+    std::abort();
+}

@@ -1,0 +1,65 @@
+#include "platform/base/FileDescriptors.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+void UniqueFd::Reset() {
+    if (fd_ >= 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+}
+
+void RaiseDescriptorLimit() {
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+int ReadFolderNames(int folder, std::vector<std::string>& names) {
+    const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
+    }
+    DIR* stream = fdopendir(fd);
+    if (stream == nullptr) {
+        const int error = errno;
+        close(fd);
+        return error;
+    }
+    int error = 0;
+    for (;;) {
+        errno = 0;
+        const struct dirent* entry = readdir(stream);
+        if (entry == nullptr) {
+            error = errno;
+            break;
+        }
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            names.emplace_back(entry->d_name);
+        }
+    }
+    closedir(stream);
+    return error;
+}
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t written = write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}

@@ -1,0 +1,7 @@
+// The Thread Manager's one call that this program makes: giving the processor to other threads.
+#pragma once
+
+#include "platform/base/MacErrors.h"
+
+/// Lets any other thread that is ready run before this one goes on; always noErr.
+OSErr YieldToAnyThread();

@@ -1,0 +1,170 @@
+#include "platform/files/internal/FileDataCopy.h"
+
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/base/Errors.h"
+#include "platform/base/FileDescriptors.h"
+#include "platform/files/FileSystemFeatures.h"
+
+namespace {
+
+constexpr std::size_t kCopyChunk = std::size_t{1} << 30;
+constexpr std::size_t kBufferSize = std::size_t{128} << 10;
+
+OSErr ReadWriteCopy(int from, int to, std::size_t size) {
+    // One byte more than the size: a read that fills it learns at once that the file grew.
+    std::vector<char> buffer(std::min(kBufferSize, size + 1));
+    for (;;) {
+        const ssize_t got = read(from, buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return OSErrFromErrno(errno);
+        }
+        if (got == 0) {
+            return noErr;
+        }
+        if (!WriteAll(to, std::string_view(buffer.data(), static_cast<std::size_t>(got)))) {
+            return OSErrFromErrno(errno);
+        }
+    }
+}
+
+// The answers that only mean "not on this file system" (EXDEV: not between these two).
+bool Unsupported(int error) {
+    return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == ENOTTY ||
+           error == EBADF;
+}
+
+void RememberRefusal(int error, dev_t device, FileSystemFeature feature) {
+    if (error != EXDEV) {
+        FileSystemLacks(device, feature);
+    }
+}
+
+// Reads an attribute list or value whose size may change between asking and reading. Most fit a
+// small buffer, which spares asking for the size first.
+template <typename Read>
+bool ReadGrowing(Read read, std::string& value) {
+    constexpr std::size_t kFirstTry = 256;
+    value.resize(kFirstTry);
+    for (;;) {
+        const ssize_t got = read(value.data(), value.size());
+        if (got >= 0) {
+            value.resize(static_cast<std::size_t>(got));
+            return true;
+        }
+        if (errno != ERANGE) {
+            return false;
+        }
+        const ssize_t size = read(nullptr, 0);
+        if (size < 0) {
+            return false;
+        }
+        value.resize(static_cast<std::size_t>(size));
+    }
+}
+
+bool IsUserAttribute(std::string_view name) { return name.starts_with("user."); }
+
+}  // namespace
+
+OSErr CopyFileData(int from, const struct stat& status, int to, dev_t device) {
+    const auto size = static_cast<std::size_t>(std::max<off_t>(status.st_size, 0));
+    if (size == 0) {
+        return noErr;
+    }
+    if (FileSystemHas(device, kCloning)) {
+        if (ioctl(to, FICLONE, from) == 0) {
+            return noErr;
+        }
+        // A failed clone has written nothing, whatever its reason: fall back to copying.
+        RememberRefusal(errno, device, kCloning);
+    }
+    std::size_t copied = 0;
+    while (FileSystemHas(device, kKernelCopy) && copied < size) {
+        const ssize_t got = copy_file_range(from, nullptr, to, nullptr, std::min(kCopyChunk, size - copied), 0);
+        if (got > 0) {
+            copied += static_cast<std::size_t>(got);
+            continue;
+        }
+        // Some file systems answer 0 at once instead of refusing; read and write tells the truth.
+        if (got == 0) {
+            break;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (copied != 0 || !Unsupported(errno)) {
+            return OSErrFromErrno(errno);
+        }
+        RememberRefusal(errno, device, kKernelCopy);
+        break;
+    }
+    return copied == size ? noErr : ReadWriteCopy(from, to, size - copied);
+}
+
+namespace {
+
+// Copies every extended attribute of from onto to. Attributes of the other namespaces (ACLs,
+// security labels) are copied only where the destination takes them; a user attribute that the
+// destination cannot store (ENOTSUP) is dropped under KeepWhatFits, and any other failure of a user
+// attribute fails the copy.
+OSErr CopyExtendedAttributes(int from, int to, UserAttributes rule) {
+    std::string names;
+    if (!ReadGrowing([from](char* buffer, std::size_t size) { return flistxattr(from, buffer, size); }, names)) {
+        return errno == ENOTSUP ? noErr : OSErrFromErrno(errno);
+    }
+    for (std::size_t at = 0; at < names.size();) {
+        const std::string name(names.c_str() + at);
+        at += name.size() + 1;
+        const bool user = IsUserAttribute(name);
+        std::string value;
+        if (!ReadGrowing(
+                [from, &name](char* buffer, std::size_t size) { return fgetxattr(from, name.c_str(), buffer, size); },
+                value)) {
+            // ENODATA: removed since it was listed.
+            if (!user || errno == ENODATA) {
+                continue;
+            }
+            return OSErrFromErrno(errno);
+        }
+        if (fsetxattr(to, name.c_str(), value.data(), value.size(), 0) != 0 && user &&
+            (errno != ENOTSUP || rule == UserAttributes::KeepAll)) {
+            return OSErrFromErrno(errno);
+        }
+    }
+    return noErr;
+}
+
+// Gives to the permission bits and the access and modification times of status; the times last,
+// so that nothing done to the copy afterwards moves them.
+OSErr CopyModeAndTimes(int to, const struct stat& status) {
+    if (fchmod(to, status.st_mode & 07777) != 0) {
+        return OSErrFromErrno(errno);
+    }
+    const struct timespec times[2] = {status.st_atim, status.st_mtim};
+    if (futimens(to, times) != 0) {
+        return OSErrFromErrno(errno);
+    }
+    return noErr;
+}
+
+}  // namespace
+
+OSErr CopyMetadata(int from, int to, const struct stat& status, UserAttributes rule) {
+    if (const OSErr error = CopyExtendedAttributes(from, to, rule); error != noErr) {
+        return error;
+    }
+    return CopyModeAndTimes(to, status);
+}

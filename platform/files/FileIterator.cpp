@@ -1,0 +1,174 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include "platform/base/Errors.h"
+#include "platform/files/FSRefResolve.h"
+#include "platform/files/Files.h"
+#include "platform/files/internal/CatalogInfo.h"
+#include "platform/files/internal/FSRefTable.h"
+
+struct OpaqueFSIterator {
+    DIR* stream;
+    std::uint32_t containerSlot;
+    std::uint32_t containerGeneration;
+    dev_t device;
+    struct timespec modifiedAtOpen;
+    struct timespec changedAtOpen;
+};
+
+namespace {
+
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool ChangedSinceOpen(const OpaqueFSIterator& iterator) {
+    struct stat now {};
+    if (fstat(dirfd(iterator.stream), &now) != 0) {
+        return true;
+    }
+    return !SameTime(now.st_mtim, iterator.modifiedAtOpen) || !SameTime(now.st_ctim, iterator.changedAtOpen);
+}
+
+// The next entry other than '.' and '..'; null at the end (error 0) or on a read error.
+struct dirent* NextEntry(DIR* stream, int& error) {
+    for (;;) {
+        errno = 0;
+        struct dirent* entry = readdir(stream);
+        if (entry == nullptr) {
+            error = errno;
+            return nullptr;
+        }
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            return entry;
+        }
+    }
+}
+
+// The identity and kind of a listed entry. The listing already tells them for a file, a link or a
+// special file, which cannot be a mount point's root; a folder may be one, and is asked.
+bool StatusOfEntry(const OpaqueFSIterator& iterator, const struct dirent& entry, bool wantAll, struct stat& status) {
+    mode_t kind = 0;
+    switch (entry.d_type) {
+    case DT_REG: kind = S_IFREG; break;
+    case DT_LNK: kind = S_IFLNK; break;
+    case DT_FIFO: kind = S_IFIFO; break;
+    case DT_SOCK: kind = S_IFSOCK; break;
+    case DT_CHR: kind = S_IFCHR; break;
+    case DT_BLK: kind = S_IFBLK; break;
+    default: break;
+    }
+    if (kind == 0 || wantAll) {
+        return fstatat(dirfd(iterator.stream), entry.d_name, &status, AT_SYMLINK_NOFOLLOW) == 0;
+    }
+    status = {};
+    status.st_dev = iterator.device;
+    status.st_ino = entry.d_ino;
+    status.st_mode = kind;
+    return true;
+}
+
+}  // namespace
+
+OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* iterator) {
+    if (iterator == nullptr || flags != kFSIterateFlat) {
+        return paramErr;
+    }
+    int folder = -1;
+    if (const OSErr status = FolderOfRef(container, folder); status != noErr) {
+        return status;
+    }
+    // "." of the held folder: the folder itself, whatever its name leads to now.
+    const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return OSErrFromErrno(errno);
+    }
+    struct stat opened {};
+    if (fstat(fd, &opened) != 0) {
+        const int error = errno;
+        close(fd);
+        return OSErrFromErrno(error);
+    }
+    DIR* stream = fdopendir(fd);
+    if (stream == nullptr) {
+        const int error = errno;
+        close(fd);
+        return OSErrFromErrno(error);
+    }
+    auto* made = new (std::nothrow)
+        OpaqueFSIterator{stream, container->pathSlot, container->generation, opened.st_dev, opened.st_mtim, opened.st_ctim};
+    if (made == nullptr) {
+        closedir(stream);
+        return memFullErr;
+    }
+    *iterator = made;
+    return noErr;
+}
+
+OSErr FSCloseIterator(FSIterator iterator) {
+    if (iterator == nullptr) {
+        return paramErr;
+    }
+    closedir(iterator->stream);
+    delete iterator;
+    return noErr;
+}
+
+OSErr FSGetCatalogInfoBulk(FSIterator iterator, ItemCount maximumObjects, ItemCount* actualObjects,
+                           Boolean* containerChanged, FSCatalogInfoBitmap whichInfo,
+                           FSCatalogInfo* catalogInfos, FSRef* refs, HFSUniStr255* names) {
+    if (iterator == nullptr || actualObjects == nullptr || (whichInfo != kFSCatInfoNone && catalogInfos == nullptr)) {
+        return paramErr;
+    }
+    *actualObjects = 0;
+    if (containerChanged != nullptr) {
+        *containerChanged = false;
+    }
+    // Children are recorded under the container's slot, which a closed pool may have handed on.
+    if (!FSRefTableLive(iterator->containerSlot, iterator->containerGeneration)) {
+        return fnfErr;
+    }
+    OSErr result = noErr;
+    const int folder = dirfd(iterator->stream);
+    while (*actualObjects < maximumObjects) {
+        int error = 0;
+        const struct dirent* entry = NextEntry(iterator->stream, error);
+        if (entry == nullptr) {
+            result = error == 0 ? errFSNoMoreItems : OSErrFromErrno(error);
+            break;
+        }
+        ResolvedRef child{folder, entry->d_name, {}, kNoSlot};
+        if (!StatusOfEntry(*iterator, *entry, whichInfo != kFSCatInfoNone, child.status)) {
+            // Gone since it was listed: the changed flag below tells the caller the folder moved on.
+            continue;
+        }
+        child.slot = FSRefTableChild(iterator->containerSlot, entry->d_name);
+        if (child.slot == kNoSlot) {
+            result = memFullErr;
+            break;
+        }
+        const ItemCount at = *actualObjects;
+        if (refs != nullptr) {
+            refs[at] = MakeFSRef(child.slot, child.status);
+        }
+        if (catalogInfos != nullptr) {
+            catalogInfos[at] = CatalogInfoFor(child, whichInfo);
+        }
+        // A name without a catalog form is delivered empty: the item is still listed, and whoever
+        // asks for its name alone is told bdNamErr.
+        if (names != nullptr && CatalogNameOf(child.slot, names[at]) != noErr) {
+            names[at].length = 0;
+        }
+        ++*actualObjects;
+    }
+    if (containerChanged != nullptr && ChangedSinceOpen(*iterator)) {
+        *containerChanged = true;
+    }
+    return result;
+}

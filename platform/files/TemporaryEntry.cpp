@@ -1,0 +1,173 @@
+#include "platform/files/internal/TemporaryEntry.h"
+
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "platform/base/Errors.h"
+#include "platform/base/FileDescriptors.h"
+#include "platform/files/FileSystemFeatures.h"
+
+namespace {
+
+std::string NewTemporaryName() {
+    static std::uint64_t counter = 0;
+    std::uint64_t random = 0;
+    if (getrandom(&random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
+        random = static_cast<std::uint64_t>(getpid()) << 32;
+    }
+    random ^= ++counter;
+    std::array<char, 17> text{};
+    std::snprintf(text.data(), text.size(), "%016llx", static_cast<unsigned long long>(random));
+    return std::string(kTemporaryPrefix) + text.data();
+}
+
+// The errors of O_TMPFILE that only mean the file system or kernel cannot make unnamed files.
+bool UnnamedFilesUnsupported(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
+
+}  // namespace
+
+OSErr CreateTemporaryFile(int folder, dev_t device, TemporaryFile& file) {
+    file.name.clear();
+    if (FileSystemHas(device, kUnnamedTemporaries)) {
+        file.fd = openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (file.fd >= 0) {
+            return noErr;
+        }
+        if (!UnnamedFilesUnsupported(errno)) {
+            return OSErrFromErrno(errno);
+        }
+        FileSystemLacks(device, kUnnamedTemporaries);
+    }
+    return CreateTemporaryEntry(
+        folder,
+        [&file](int at, const char* name) {
+            file.fd = openat(at, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            return file.fd >= 0 ? 0 : -1;
+        },
+        file.name);
+}
+
+void DiscardTemporaryFile(int folder, TemporaryFile& file) {
+    if (file.fd >= 0) {
+        close(file.fd);
+        file.fd = -1;
+    }
+    if (!file.name.empty()) {
+        unlinkat(folder, file.name.c_str(), 0);
+        file.name.clear();
+    }
+}
+
+OSErr CreateTemporaryEntry(int folder, const std::function<int(int, const char*)>& make, std::string& name) {
+    constexpr int kAttempts = 100;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        name = NewTemporaryName();
+        if (make(folder, name.c_str()) == 0) {
+            return noErr;
+        }
+        if (errno != EEXIST) {
+            const int error = errno;
+            name.clear();
+            return OSErrFromErrno(error);
+        }
+    }
+    name.clear();
+    return dupFNErr;
+}
+
+OSErr PublishTemporaryFile(int folder, dev_t device, const TemporaryFile& file, const std::string& finalName) {
+    if (!file.name.empty()) {
+        return PublishTemporaryEntry(folder, device, file.name, finalName, false);
+    }
+    // linkat refuses an existing name, so the unnamed file appears complete or not at all.
+    const std::string self = "/proc/self/fd/" + std::to_string(file.fd);
+    if (linkat(AT_FDCWD, self.c_str(), folder, finalName.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        return noErr;
+    }
+    int error = errno;
+    if (error == ENOENT && access("/proc/self/fd", F_OK) != 0) {
+        // Without /proc only the privileged form is left.
+        if (linkat(file.fd, "", folder, finalName.c_str(), AT_EMPTY_PATH) == 0) {
+            return noErr;
+        }
+        error = errno;
+    }
+    return OSErrFromErrno(error);
+}
+
+OSErr PublishTemporaryEntry(int folder, dev_t device, const std::string& temporaryName, const std::string& finalName,
+                            bool isFolder) {
+    const int error = RenameNoReplace(folder, temporaryName.c_str(), folder, finalName.c_str(), device, isFolder);
+    return OSErrFromErrno(error);
+}
+
+int RenameNoReplace(int fromFolder, const char* fromName, int toFolder, const char* toName, dev_t device,
+                    bool isFolder) {
+    if (FileSystemHas(device, kRenameNoReplace)) {
+        if (renameat2(fromFolder, fromName, toFolder, toName, RENAME_NOREPLACE) == 0) {
+            return 0;
+        }
+        if (errno != EINVAL) {
+            return errno;
+        }
+        FileSystemLacks(device, kRenameNoReplace);
+    }
+    if (!isFolder) {
+        // A hard link refuses an existing name as atomically as RENAME_NOREPLACE does.
+        if (linkat(fromFolder, fromName, toFolder, toName, 0) != 0) {
+            return errno;
+        }
+        if (unlinkat(fromFolder, fromName, 0) != 0) {
+            const int error = errno;
+            unlinkat(toFolder, toName, 0);
+            return error;
+        }
+        return 0;
+    }
+    // A folder cannot be linked: claim the name with an empty folder of our own, which the folder
+    // may then take the place of; anything put into it meanwhile makes the rename fail.
+    if (mkdirat(toFolder, toName, 0700) != 0) {
+        return errno;
+    }
+    if (renameat(fromFolder, fromName, toFolder, toName) != 0) {
+        const int error = errno;
+        unlinkat(toFolder, toName, AT_REMOVEDIR);
+        return error;
+    }
+    return 0;
+}
+
+OSErr RemoveTree(int folder, const std::string& name, bool ownTree) {
+    struct stat status {};
+    if (fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        return OSErrFromErrno(errno);
+    }
+    if (!S_ISDIR(status.st_mode)) {
+        return unlinkat(folder, name.c_str(), 0) == 0 ? noErr : OSErrFromErrno(errno);
+    }
+    if (ownTree) {
+        fchmodat(folder, name.c_str(), S_IRWXU, 0);
+    }
+    const UniqueFd inner(openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!inner.valid()) {
+        return OSErrFromErrno(errno);
+    }
+    std::vector<std::string> names;
+    if (const int error = ReadFolderNames(inner.get(), names); error != 0) {
+        return OSErrFromErrno(error);
+    }
+    for (const std::string& child : names) {
+        if (const OSErr removed = RemoveTree(inner.get(), child, ownTree); removed != noErr) {
+            return removed;
+        }
+    }
+    return unlinkat(folder, name.c_str(), AT_REMOVEDIR) == 0 ? noErr : OSErrFromErrno(errno);
+}

@@ -1,0 +1,52 @@
+// Hidden temporary entries in a destination folder, their publication under a final name that never
+// replaces anything, and the removal of what a failed copy leaves. For the File Manager sources only.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/base/MacErrors.h"
+
+/// The start of every temporary name: listings treat a name that begins with '.' as invisible.
+constexpr const char* kTemporaryPrefix = ".corvane-";
+
+/// A temporary regular file, open for writing, in folder, on the file system of device: unnamed
+/// where that file system can (O_TMPFILE), else under a fresh hidden name. On failure nothing is
+/// created.
+struct TemporaryFile {
+    int fd = -1;
+    std::string name;  ///< empty for an unnamed file
+};
+OSErr CreateTemporaryFile(int folder, dev_t device, TemporaryFile& file);
+
+/// Closes the file and removes its name, if it has one.
+void DiscardTemporaryFile(int folder, TemporaryFile& file);
+
+/// Makes an entry under a fresh hidden name in folder with make(folder, name), which answers
+/// like mkdirat; a name that is taken is answered by trying another. name receives the name used.
+OSErr CreateTemporaryEntry(int folder, const std::function<int(int, const char*)>& make,
+                           std::string& name);
+
+/// Gives the finished temporary file its final name in folder, on the file system of device;
+/// dupFNErr when the name is taken. On failure the temporary is as it was.
+OSErr PublishTemporaryFile(int folder, dev_t device, const TemporaryFile& file, const std::string& finalName);
+
+/// Renames the finished temporary entry to its final name in folder, on the file system of device,
+/// never replacing an existing one (dupFNErr). On failure the temporary is as it was.
+OSErr PublishTemporaryEntry(int folder, dev_t device, const std::string& temporaryName, const std::string& finalName,
+                            bool isFolder);
+
+/// Renames the entry fromName of fromFolder to toName in toFolder, never replacing anything: with
+/// RENAME_NOREPLACE where the file system of device has it, else a file or link by a hard link
+/// then the removal of the old name, a folder by taking the place of an empty folder of its own
+/// made under the new name; never a check, then a rename. 0, or the errno of the failure (EEXIST
+/// for a taken name, EXDEV across file systems). A folder must not be moved into itself.
+int RenameNoReplace(int fromFolder, const char* fromName, int toFolder, const char* toName, dev_t device,
+                    bool isFolder);
+
+/// Removes the entry name in folder and, for a folder, everything in it; a link is removed, never
+/// followed. With ownTree, folders are first made writable (the copy's own read-only folders).
+/// Stops at the first failure, which it returns.
+OSErr RemoveTree(int folder, const std::string& name, bool ownTree);

@@ -1,0 +1,42 @@
+// Quoting for the shell, the Desktop Entry Exec key and key files: each quoted word must come back
+// whole from the parser that reads it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "desktop/ExecQuoting.h"
+
+namespace {
+
+// What /bin/sh makes of the quoted word: the word itself when the quoting is right.
+std::string ThroughShell(const std::string& quoted) {
+    FILE* shell = popen(("printf '%s' " + quoted).c_str(), "r");
+    std::string out;
+    for (int c; (c = std::fgetc(shell)) != EOF;) {
+        out += static_cast<char>(c);
+    }
+    pclose(shell);
+    return out;
+}
+
+}  // namespace
+
+TEST(ExecQuoting, QuotesEachWordSoThatItsParserReadsItBackWhole) {
+    const struct { std::string word, shell, desktop; const char* proves; } rows[] = {
+        {"/usr/bin/corvane", "/usr/bin/corvane", "/usr/bin/corvane", "a plain path stays readable"},
+        {"it's here", "'it'\\''s here'", "\"it's here\"", "a single quote closes and reopens the shell quotes"},
+        {"a\"b$c`d\\e", "'a\"b$c`d\\e'", "\"a\\\"b\\$c\\`d\\\\e\"", "the desktop escapes \" $ ` and \\"},
+        {"", "''", "\"\"", "an empty word is still a word"},
+        {"~user", "'~user'", "\"~user\"", "a tilde is never expanded"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(ShellQuote(row.word), row.shell) << row.proves;
+        EXPECT_EQ(DesktopExecQuote(row.word), row.desktop) << row.proves;
+        EXPECT_EQ(ThroughShell(ShellQuote(row.word)), row.word) << row.proves;
+        // KIO and GLib read the desktop quoting as the shell reads double quotes.
+        EXPECT_EQ(ThroughShell(DesktopExecQuote(row.word)), row.word) << row.proves;
+    }
+    EXPECT_EQ(KeyFileEscape("\"a\\\\b\""), "\"a\\\\\\\\b\"") << "a backslash in a quoted argument becomes four";
+    EXPECT_EQ(KeyFileEscape(" lead and\ttab\nline"), "\\slead and\\ttab\\nline");
+}

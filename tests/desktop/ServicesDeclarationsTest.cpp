@@ -1,0 +1,262 @@
+// The declarations for Dolphin, GNOME Files, Nemo and Thunar, the D-Bus activation file and the systemd
+// user unit, written into a private home: what each says as GLib and systemd read it, that writing again
+// changes nothing, and that uninstalling removes exactly that.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <tuple>
+
+#include "desktop/ServicesDeclarations.h"
+#include "support/RunProgram.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TempDir.h"
+
+namespace {
+
+const std::vector<std::string> kCommands{
+    "Aggregate Files by Extension",         "Aggregate Files by File Type",
+    "Aggregate Files by Mime Type",         "Aggregate Files by Modification Date",
+    "Aggregate Files by Creation Date",     "Aggregate Files by Modification Date Ignoring Days",
+    "Aggregate Files by Creation Date Ignoring Days"};
+
+// Debian's own interpreter, the one python3-gi is built for.
+constexpr const char* kPython = "/usr/bin/python3";
+
+// Each Exec key of the key files named, one line per key, its words split by tabs: GLib's key-file
+// parser takes the escapes out, then its shell-like splitter, which GIO, Nemo and dbus-daemon follow,
+// makes the words.
+constexpr const char* kExecWords = R"(
+import sys
+from gi.repository import GLib
+for path in sys.argv[1:]:
+    keys = GLib.KeyFile()
+    keys.load_from_file(path, GLib.KeyFileFlags.NONE)
+    for group in keys.get_groups()[0]:
+        if "Exec" in keys.get_keys(group)[0]:
+            print("\t".join(GLib.shell_parse_argv(keys.get_string(group, "Exec"))[1]))
+)";
+
+class ServicesDeclarations : public ::testing::Test {
+protected:
+    void SetUp() override {
+        environment.set("HOME", dir / "home");
+        environment.set("XDG_DATA_HOME", dir / "home/data");
+        environment.set("XDG_CONFIG_HOME", dir / "home/config");
+        environment.set("XDG_CONFIG_DIRS", dir / "etc");
+    }
+    bool install() {
+        std::string why;
+        const bool done = InstallServicesDeclarations("/opt/My Apps/corvane", kCommands, &why);
+        EXPECT_TRUE(done) << why;
+        return done;
+    }
+    std::string data(const std::string& relative) { return dir / ("home/data/" + relative); }
+    std::string ucaPath() { return dir / "home/config/Thunar/uca.xml"; }
+
+    TempDir dir;
+    ScopedEnvironment environment;
+};
+
+}  // namespace
+
+TEST_F(ServicesDeclarations, RefusesUnfitProgramsAndOffersEveryCommandOnFolders) {
+    for (const std::string program : {"/opt/100%/corvane", "/opt/a\nb/corvane", "relative/corvane"}) {
+        std::string why;
+        EXPECT_FALSE(InstallServicesDeclarations(program, kCommands, &why) || why.empty()) << program;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "home/data")) << "nothing was written";
+    ASSERT_TRUE(install());
+    const std::string dolphin = ReadFile(data("kio/servicemenus/corvane.desktop"));
+    const std::string nemo = ReadFile(data("nemo/actions/corvane-aggregate-files-by-extension.nemo_action"));
+    for (const auto& [file, line] : std::vector<std::pair<std::string, std::string>>{
+             {dolphin, "MimeType=inode/directory;\n"},
+             {nemo, "Selection=notnone\n"},
+             {nemo, "Extensions=dir;\n"}}) {
+        EXPECT_NE(file.find(line), std::string::npos) << line;
+    }
+    const std::regex action("\\[Desktop Action ");
+    EXPECT_EQ(std::distance(std::sregex_iterator(dolphin.begin(), dolphin.end(), action), std::sregex_iterator()), 7);
+}
+
+TEST_F(ServicesDeclarations, WritingAgainChangesNoFile) {
+    auto stamps = [&] {
+        std::map<std::string, std::tuple<ino_t, time_t, long, mode_t>> all;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(dir / "home")) {
+            struct stat info {};
+            lstat(entry.path().c_str(), &info);
+            all[entry.path()] = {info.st_ino, info.st_mtim.tv_sec, info.st_mtim.tv_nsec, info.st_mode};
+        }
+        return all;
+    };
+    ASSERT_TRUE(install());
+    const auto before = stamps();
+    ASSERT_TRUE(install());
+    EXPECT_EQ(stamps(), before);
+}
+
+TEST_F(ServicesDeclarations, TheUsersUcaFileKeepsItsActionsAndUninstallRemovesExactlyWhatWasWritten) {
+    WriteFile(dir / "dotfiles/uca.xml", "<?xml encoding=\"UTF-8\" version=\"1.0\"?>\n<actions><action><name>Mine</name>"
+                                        "<unique-id>9</unique-id><command>x %F</command></action></actions>\n");
+    std::filesystem::create_directories(dir / "home/config/Thunar");
+    std::filesystem::create_symlink(dir / "dotfiles/uca.xml", ucaPath());
+    WriteFile(data("kio/servicemenus/other.desktop"), "[Desktop Entry]\n");
+    ASSERT_TRUE(install());
+    EXPECT_TRUE(std::filesystem::is_symlink(ucaPath()));
+    const std::string uca = ReadFile(dir / "dotfiles/uca.xml");
+    EXPECT_TRUE(uca.find("<name>Mine</name>") != std::string::npos &&
+                uca.find("corvane-aggregate-files-by-extension") != std::string::npos) << uca;
+    if (std::system("command -v xmllint >/dev/null 2>&1") == 0) {
+        EXPECT_EQ(std::system(("xmllint --noout '" + ucaPath() + "'").c_str()), 0);
+    }
+    WriteFile(data("nautilus/scripts/Corvane/My own script"), "#!/bin/sh\n");
+    std::string why;
+    ASSERT_TRUE(UninstallServicesDeclarations(kCommands, &why)) << why;
+    EXPECT_EQ(ListNames(dir / "home/data/kio/servicemenus"), std::vector<std::string>{"other.desktop"});
+    EXPECT_EQ(ListNames(dir / "home/data/nautilus/scripts/Corvane"), std::vector<std::string>{"My own script"});
+    EXPECT_TRUE(ListNames(dir / "home/data/dbus-1/services").empty());
+    EXPECT_TRUE(ListNames(dir / "home/data/systemd/user").empty());
+    EXPECT_NE(ReadFile(ucaPath()).find("<name>Mine</name>"), std::string::npos);
+    EXPECT_EQ(ReadFile(ucaPath()).find("corvane"), std::string::npos);
+    std::filesystem::remove(data("nautilus/scripts/Corvane/My own script"));
+    ASSERT_TRUE(install());
+    ASSERT_TRUE(UninstallServicesDeclarations(kCommands, &why)) << why;
+    EXPECT_EQ(ListNames(dir / "home/data/nautilus/scripts"), std::vector<std::string>{}) << "our emptied folder goes";
+    ASSERT_TRUE(UninstallServicesDeclarations(kCommands, &why)) << "nothing left to remove is no failure: " << why;
+}
+
+TEST_F(ServicesDeclarations, DesktopFileValidateObjectsOnlyToKdesServiceKeys) {
+    if (std::system("command -v desktop-file-validate >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "desktop-file-validate is not installed (Debian: desktop-file-utils)";
+    }
+    ASSERT_TRUE(install());
+    const std::string report = dir / "report";
+    const std::string validate = "desktop-file-validate '" + data("kio/servicemenus/corvane.desktop") + "'";
+    ASSERT_NE(std::system((validate + " >'" + report + "' 2>&1").c_str()), -1);
+    std::istringstream lines(ReadFile(report));
+    for (std::string line; std::getline(lines, line);) {
+        const auto has = [&line](const char* word) { return line.find(word) != std::string::npos; };
+        EXPECT_TRUE(has("\"Service\"") && (has("\"MimeType\"") || has("\"Actions\"") || has("\"Type\""))) << line;
+    }
+}
+
+TEST_F(ServicesDeclarations, GlibReadsEachExecLineBackAsTheProgramAndItsWords) {
+    if (RunCorvane({"-c", "from gi.repository import GLib"}, {}, {}, kPython).exitStatus != 0) {
+        GTEST_SKIP() << "GLib's key-file parser is not at hand (Debian: python3-gi)";
+    }
+    const std::string program = "/opt/it's \"odd\" $HOME `x`/corvane";
+    std::string why;
+    ASSERT_TRUE(InstallServicesDeclarations(program, kCommands, &why)) << why;
+    std::vector<std::string> arguments{"-c", kExecWords};
+    for (const ServicesDeclarationFile& file : ServicesDeclarationFiles(program, kCommands)) {
+        if (!file.path.starts_with(data("nautilus/"))) {
+            arguments.push_back(file.path);
+        }
+    }
+    std::string expected;
+    for (int file = 0; file < 2; ++file) {  // Dolphin's service menu, then the Nemo actions
+        for (const std::string& command : kCommands) {
+            expected += program + "\trequest\t" + command + "\t--\t%F\n";
+        }
+    }
+    expected += program + "\tserve\n";
+    const ProgramResult read = RunCorvane(arguments, {}, {}, kPython);
+    EXPECT_EQ(read.exitStatus, 0) << read.err;
+    EXPECT_EQ(read.out, expected);
+}
+
+TEST_F(ServicesDeclarations, UninstallRemovesTheUcaFileInstallStartedWhileNothingOfTheUsersIsInIt) {
+    const std::string systems = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions><action><name>Open Terminal Here"
+                                "</name><unique-id>1</unique-id><command>exo-open --launch TerminalEmulator</command>"
+                                "<directories/></action></actions>\n";
+    const std::string mine = "<action><name>Mine</name><unique-id>9</unique-id><command>x %F</command></action>";
+    const struct {
+        std::optional<std::string> system;
+        bool userLinksAnEmptyFile;
+        bool userAddsAnAction;
+        bool kept;
+        const char* proves;
+    } rows[] = {
+        {std::nullopt, false, false, false, "made from nothing, it goes"},
+        {systems, false, false, false, "a copy of the system's actions goes: Thunar reads the system's file again"},
+        {std::nullopt, false, true, true, "an action the user added since keeps it"},
+        {systems, false, true, true, "an action the user added to the copy keeps it"},
+        {std::nullopt, true, false, true, "a link is the user's own"},
+    };
+    for (const auto& row : rows) {
+        std::filesystem::remove_all(dir / "home");
+        std::filesystem::remove_all(dir / "etc");
+        std::filesystem::remove_all(dir / "dotfiles");
+        if (row.system) {
+            WriteFile(dir / "etc/Thunar/uca.xml", *row.system);
+        }
+        if (row.userLinksAnEmptyFile) {
+            WriteFile(dir / "dotfiles/uca.xml", "<actions/>\n");
+            std::filesystem::create_directories(dir / "home/config/Thunar");
+            std::filesystem::create_symlink(dir / "dotfiles/uca.xml", ucaPath());
+        }
+        ASSERT_TRUE(install());
+        if (row.userAddsAnAction) {
+            std::string uca = ReadFile(ucaPath());
+            uca.replace(uca.rfind("</actions>"), 0, mine);
+            WriteFile(ucaPath(), uca);
+        }
+        std::string why;
+        ASSERT_TRUE(UninstallServicesDeclarations(kCommands, &why)) << why;
+        EXPECT_EQ(std::filesystem::exists(ucaPath()), row.kept) << row.proves;
+        if (row.kept && std::filesystem::exists(ucaPath())) {
+            const std::string uca = ReadFile(ucaPath());
+            EXPECT_EQ(uca.find("<name>Mine</name>") != std::string::npos, row.userAddsAnAction) << row.proves;
+            EXPECT_EQ(uca.find("corvane"), std::string::npos) << row.proves;
+            EXPECT_EQ(uca.find("Open Terminal Here") != std::string::npos, row.system.has_value()) << row.proves;
+        }
+        EXPECT_EQ(ReadFile(dir / "etc/Thunar/uca.xml"), row.system.value_or("")) << "the system's file stays as it was";
+    }
+}
+
+TEST_F(ServicesDeclarations, SystemdRunsTheUnitFromAPathWithBlanksAndShellCharactersAndTheBusNamesIt) {
+    if (std::system("command -v systemd-analyze >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "systemd-analyze is not installed (Debian: systemd)";
+    }
+    const std::string program = dir / "My $HOME `x` apps/corvane";
+    WriteFile(program, "#!/bin/sh\n");
+    chmod(program.c_str(), 0755);
+    std::string why;
+    ASSERT_TRUE(InstallServicesDeclarations(program, kCommands, &why)) << why;
+    const std::string unit = data("systemd/user/corvane.service");
+    EXPECT_NE(ReadFile(data("dbus-1/services/com.fernwick.Corvane.service")).find("\nSystemdService=corvane.service\n"),
+              std::string::npos);
+    // systemd-analyze loads the unit as the user's manager would: a program path split at its blanks,
+    // or a '$' taken for a variable, is a program that does not exist.
+    std::filesystem::create_directory(dir / "run");
+    chmod((dir / "run").c_str(), 0700);
+    const ProgramResult verified =
+        RunCorvane({"verify", "--user", "--man=no", unit}, {{"XDG_RUNTIME_DIR", dir / "run"}}, {}, "/usr/bin/systemd-analyze");
+    EXPECT_EQ(verified.exitStatus, 0) << verified.out << verified.err;
+    EXPECT_EQ(verified.err, "");
+}
+
+TEST_F(ServicesDeclarations, AProgramSystemdWouldRefuseIsStartedByTheBusAlone) {
+    const std::string program = "/opt/it's/corvane";
+    std::string why;
+    ASSERT_TRUE(InstallServicesDeclarations(program, kCommands, &why)) << why;
+    EXPECT_FALSE(std::filesystem::exists(data("systemd/user/corvane.service")));
+    EXPECT_EQ(ReadFile(data("dbus-1/services/com.fernwick.Corvane.service")).find("SystemdService"), std::string::npos);
+}
+
+TEST_F(ServicesDeclarations, RefreshingBringsBackTheUnitTheActivationFileNamesButNothingElseRemoved) {
+    ASSERT_TRUE(install());
+    const std::string nemo = data("nemo/actions/corvane-aggregate-files-by-extension.nemo_action");
+    std::filesystem::remove(data("systemd/user/corvane.service"));
+    std::filesystem::remove(nemo);
+    std::string why;
+    ASSERT_TRUE(RefreshInstalledServicesDeclarations("/opt/My Apps/corvane", kCommands, &why)) << why;
+    EXPECT_TRUE(std::filesystem::exists(data("systemd/user/corvane.service"))) << "an older install gets its unit";
+    EXPECT_FALSE(std::filesystem::exists(nemo)) << "what the user removed stays removed";
+}

@@ -1,0 +1,99 @@
+// Corvane's actions in Thunar's uca.xml: merged beside the user's own, replaced in place, refreshed
+// without bringing back what the user took out, taken out exactly.
+#include <gtest/gtest.h>
+
+#include <pugixml.hpp>
+
+#include "desktop/ThunarActions.h"
+
+namespace {
+
+// As Thunar itself writes the file: its declaration puts encoding before version.
+const std::string kThunarsOwn =
+    "<?xml encoding=\"UTF-8\" version=\"1.0\"?>\n<actions>"
+    "<action><name>Open Terminal Here</name><unique-id>1-1</unique-id><command>exo-open %f</command>"
+    "<startup-notify/></action><!-- kept by the user -->"
+    "<action><name>Count</name><unique-id>1-2</unique-id><command>ls %F &amp;&amp; wc</command></action>"
+    "</actions>\n";
+
+ThunarAction Ours(const std::string& id, const std::string& command) {
+    return {id, "Aggregate Files by Extension", "Corvane", command, "Tidy", "folder"};
+}
+
+// "unique-id=command" for each action, in document order.
+std::vector<std::string> ActionsOf(const std::string& xml) {
+    pugi::xml_document document;
+    EXPECT_TRUE(document.load_string(xml.c_str())) << xml;
+    std::vector<std::string> actions;
+    for (pugi::xml_node action : document.child("actions").children("action")) {
+        actions.push_back(std::string(action.child_value("unique-id")) + "=" + action.child_value("command"));
+    }
+    return actions;
+}
+
+}  // namespace
+
+TEST(ThunarActions, MergeKeepsTheUsersActionsAndReplacesOursInPlace) {
+    std::string once;
+    ASSERT_TRUE(MergeThunarActions(kThunarsOwn, {Ours("corvane-a", "old %F")}, once, nullptr));
+    EXPECT_EQ(ActionsOf(once), (std::vector<std::string>{"1-1=exo-open %f", "1-2=ls %F && wc", "corvane-a=old %F"}));
+    EXPECT_NE(once.find("<!-- kept by the user -->"), std::string::npos);
+    EXPECT_NE(once.find("<startup-notify />"), std::string::npos) << "elements we do not know stay";
+    EXPECT_NE(once.find("<directories />"), std::string::npos) << "ours are offered on folders";
+    EXPECT_EQ(once.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u);
+
+    std::string twice;
+    ASSERT_TRUE(MergeThunarActions(once, {Ours("corvane-a", "old %F")}, twice, nullptr));
+    EXPECT_EQ(twice, once) << "idempotent";
+    const std::string doubled = "<actions><action><unique-id>corvane-a</unique-id><command>1</command></action>"
+                                "<action><unique-id>keep</unique-id></action>"
+                                "<action><unique-id>corvane-a</unique-id><command>2</command></action></actions>";
+    ASSERT_TRUE(MergeThunarActions(doubled, {Ours("corvane-a", "new %F")}, twice, nullptr));
+    EXPECT_EQ(ActionsOf(twice), (std::vector<std::string>{"corvane-a=new %F", "keep="})) << "copies collapse into one";
+}
+
+TEST(ThunarActions, MergeIntoNothingOrBlankMakesAFileOfOurOwn) {
+    std::string fromNothing;
+    std::string fromBlank;
+    ASSERT_TRUE(MergeThunarActions(std::nullopt, {Ours("corvane-a", "x %F")}, fromNothing, nullptr));
+    ASSERT_TRUE(MergeThunarActions(std::string("\n"), {Ours("corvane-a", "x %F")}, fromBlank, nullptr));
+    EXPECT_EQ(ActionsOf(fromNothing), std::vector<std::string>{"corvane-a=x %F"});
+    EXPECT_EQ(fromBlank, fromNothing);
+}
+
+TEST(ThunarActions, RemoveTakesOutExactlyOurs) {
+    std::string merged;
+    ASSERT_TRUE(MergeThunarActions(kThunarsOwn, {Ours("corvane-a", "x %F"), Ours("corvane-b", "y %F")}, merged, nullptr));
+    std::size_t removed = 0;
+    ASSERT_TRUE(RemoveThunarActions(merged, {"corvane-a", "corvane-b", "corvane-c"}, merged, removed, nullptr));
+    EXPECT_EQ(removed, 2u);
+    EXPECT_EQ(ActionsOf(merged), (std::vector<std::string>{"1-1=exo-open %f", "1-2=ls %F && wc"}));
+}
+
+TEST(ThunarActions, RefreshReplacesOnlyTheActionsStillThere) {
+    std::string merged;
+    ASSERT_TRUE(MergeThunarActions(kThunarsOwn, {Ours("corvane-a", "old %F")}, merged, nullptr));
+    std::string refreshed;
+    std::size_t present = 0;
+    ASSERT_TRUE(RefreshThunarActions(merged, {Ours("corvane-a", "new %F"), Ours("corvane-b", "new %F")}, refreshed,
+                                     present, nullptr));
+    EXPECT_EQ(present, 1u);
+    EXPECT_EQ(ActionsOf(refreshed),
+              (std::vector<std::string>{"1-1=exo-open %f", "1-2=ls %F && wc", "corvane-a=new %F"}));
+    ASSERT_TRUE(RefreshThunarActions(kThunarsOwn, {Ours("corvane-a", "new %F")}, refreshed, present, nullptr));
+    EXPECT_EQ(present, 0u);
+    EXPECT_EQ(ActionsOf(refreshed), (std::vector<std::string>{"1-1=exo-open %f", "1-2=ls %F && wc"}));
+}
+
+TEST(ThunarActions, RefusesWhatIsNotAnActionsDocument) {
+    for (const std::string& bad : {std::string("<actions><action>"), std::string("<other/>"), std::string("not xml")}) {
+        std::string out = "untouched";
+        std::string why;
+        std::size_t removed = 0;
+        EXPECT_FALSE(MergeThunarActions(bad, {Ours("corvane-a", "x %F")}, out, &why)) << bad;
+        EXPECT_FALSE(why.empty());
+        EXPECT_FALSE(RemoveThunarActions(bad, {"corvane-a"}, out, removed, nullptr)) << bad;
+        EXPECT_FALSE(RefreshThunarActions(bad, {Ours("corvane-a", "x %F")}, out, removed, nullptr)) << bad;
+        EXPECT_EQ(out, "untouched");
+    }
+}

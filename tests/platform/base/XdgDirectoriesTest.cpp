@@ -1,0 +1,137 @@
+// The home and the XDG base directories from every kind of value a variable can hold: unset, empty,
+// relative, absolute, and lists with relative and empty entries.
+#include "platform/base/XdgDirectories.h"
+
+#include <gtest/gtest.h>
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/ScopedEnvironment.h"
+
+namespace {
+
+using Value = std::optional<std::string>;  // none: the variable is unset
+const Value kUnset = std::nullopt;
+
+std::string Describe(const Value& value) { return value ? "\"" + *value + "\"" : "unset"; }
+
+// Read here another way than the helper does, so that both have to agree on the same entry.
+std::string UserDatabaseHome() {
+    const passwd* user = getpwuid(getuid());
+    return user != nullptr && user->pw_dir != nullptr && user->pw_dir[0] == '/' ? user->pw_dir : "/";
+}
+
+std::string UnderUserDatabaseHome(const std::string& relative) {
+    const std::string home = UserDatabaseHome();
+    return (home.ends_with('/') ? home : home + "/") + relative;
+}
+
+class XdgDirectories : public testing::Test {
+protected:
+    void put(const std::string& name, const Value& value) {
+        // ScopedEnvironment takes an empty value for unset; these cases need the two kept apart.
+        environment_.set(name, "saved");
+        if (value) {
+            setenv(name.c_str(), value->c_str(), 1);
+        } else {
+            unsetenv(name.c_str());
+        }
+    }
+
+private:
+    ScopedEnvironment environment_;
+};
+
+}  // namespace
+
+TEST_F(XdgDirectories, TheHomeIsAnAbsoluteHomeVariableElseTheUserDatabase) {
+    const struct {
+        Value home;
+        std::string expected;
+    } cases[] = {
+        {kUnset, UserDatabaseHome()},
+        {"", UserDatabaseHome()},
+        {"srv/alice", UserDatabaseHome()},
+        {"./alice", UserDatabaseHome()},
+        {"/srv/alice", "/srv/alice"},
+    };
+    for (const auto& [home, expected] : cases) {
+        SCOPED_TRACE("HOME " + Describe(home));
+        put("HOME", home);
+        EXPECT_EQ(HomeDirectory(), expected);
+    }
+}
+
+TEST_F(XdgDirectories, ConfigAndDataHomesTakeOnlyAnAbsoluteValueElseFollowTheHome) {
+    const struct {
+        const char* variable;
+        std::string (*directory)();
+        std::string underHome;
+    } variables[] = {
+        {"XDG_CONFIG_HOME", XdgConfigHome, ".config"},
+        {"XDG_DATA_HOME", XdgDataHome, ".local/share"},
+    };
+    for (const auto& [variable, directory, underHome] : variables) {
+        const struct {
+            Value home;
+            Value value;
+            std::string expected;
+        } cases[] = {
+            {"/srv/alice", kUnset, "/srv/alice/" + underHome},
+            {"/srv/alice", "", "/srv/alice/" + underHome},
+            {"/srv/alice", "relative/folder", "/srv/alice/" + underHome},
+            {"/srv/alice", "/srv/elsewhere", "/srv/elsewhere"},
+            {"/srv/alice/", kUnset, "/srv/alice/" + underHome},
+            {"/", kUnset, "/" + underHome},
+            {kUnset, kUnset, UnderUserDatabaseHome(underHome)},
+            {"", "", UnderUserDatabaseHome(underHome)},
+            {"srv/alice", "relative/folder", UnderUserDatabaseHome(underHome)},
+            {kUnset, "/srv/elsewhere", "/srv/elsewhere"},
+        };
+        for (const auto& [home, value, expected] : cases) {
+            SCOPED_TRACE(std::string(variable) + " " + Describe(value) + ", HOME " + Describe(home));
+            put("HOME", home);
+            put(variable, value);
+            EXPECT_EQ(directory(), expected);
+        }
+    }
+}
+
+TEST_F(XdgDirectories, ListsKeepTheirAbsoluteEntriesInOrderAndDefaultOnlyWhenUnsetOrEmpty) {
+    const struct {
+        const char* variable;
+        std::vector<std::string> (*directories)();
+        std::vector<std::string> fallback;
+    } variables[] = {
+        {"XDG_DATA_DIRS", XdgDataDirs, {"/usr/local/share", "/usr/share"}},
+        {"XDG_CONFIG_DIRS", XdgConfigDirs, {"/etc/xdg"}},
+    };
+    for (const auto& [variable, directories, fallback] : variables) {
+        const struct {
+            Value value;
+            std::vector<std::string> expected;
+        } cases[] = {
+            {kUnset, fallback},
+            {"", fallback},
+            {"/srv/a", {"/srv/a"}},
+            {"/srv/b:/srv/a", {"/srv/b", "/srv/a"}},
+            {"/srv/a:relative:/srv/b", {"/srv/a", "/srv/b"}},
+            {"./here:/srv/a", {"/srv/a"}},
+            {"/srv/a::/srv/b:", {"/srv/a", "/srv/b"}},
+            {":/srv/a", {"/srv/a"}},
+            // Set, but with nothing usable in it: the rules give no default for that.
+            {"relative:", {}},
+        };
+        for (const auto& [value, expected] : cases) {
+            SCOPED_TRACE(std::string(variable) + " " + Describe(value));
+            put(variable, value);
+            EXPECT_EQ(directories(), expected);
+        }
+    }
+}
