@@ -11,6 +11,9 @@ enum FileSystemFeature : unsigned {
     kRenameNoReplace = 1U << 1,     ///< renameat2 with RENAME_NOREPLACE
     kCloning = 1U << 2,             ///< the FICLONE ioctl
     kKernelCopy = 1U << 3,          ///< copy_file_range
+    kHardLinks = 1U << 4,           ///< linkat
+    kModes = 1U << 5,               ///< fchmod to any permission bits
+    kUserAttributes = 1U << 6,      ///< extended attributes of the user namespace
 };
 
 /// Whether the feature is worth trying on the file system of device.
@@ -19,6 +22,14 @@ bool FileSystemHas(dev_t device, FileSystemFeature feature);
 /// Records that the file system of device refused the feature; it is not tried there again.
 void FileSystemLacks(dev_t device, FileSystemFeature feature);
 
+/// Records that a copy onto the file system of device had to do without the feature (the
+/// permissions or the user attributes of its source).
+void FileSystemDropped(dev_t device, FileSystemFeature feature);
+
+/// The features that copies onto device did without and that no earlier call has returned: each is
+/// told once per process and file system.
+unsigned TakeDroppedFeatures(dev_t device);
+
 /// Test seam: the features in the mask count as missing on every file system, as if each had
-/// refused them, until the mask is set again (0 gives everything back, and forgets what was learnt).
+/// refused them, until the mask is set again (0 gives everything back, and forgets what was learnt and told).
 void WithholdFileSystemFeatures(unsigned features);

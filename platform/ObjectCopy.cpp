@@ -5,11 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "platform/Errors.h"
 #include "platform/FSRefTable.h"
 #include "platform/FileDataCopy.h"
+#include "platform/FileSystemFeatures.h"
 #include "platform/TemporaryEntry.h"
 #include "platform/UnicodeText.h"
 
@@ -70,7 +73,7 @@ OSErr FillFile(int source, int copy, dev_t device, const struct stat& status, Us
     if (const OSErr error = CopyFileData(source, status, copy, device); error != noErr) {
         return error;
     }
-    return CopyMetadata(source, copy, status, rule);
+    return CopyMetadata(source, copy, status, rule, device);
 }
 
 OSErr FillFolder(int source, int folder, const char* name, dev_t device, const struct stat& status,
@@ -137,13 +140,36 @@ OSErr FillFolder(int source, int folder, const char* name, dev_t device, const s
             return error;
         }
     }
-    return CopyMetadata(source, copy.get(), status, rule);
+    return CopyMetadata(source, copy.get(), status, rule, device);
+}
+
+// Where the file system can neither rename without replacing nor link (FAT), the only claim on a
+// name that never replaces is its exclusive creation: the copy is made under its final name, which
+// a failure removes again while it still is the copy.
+OSErr CopyFileInPlace(int source, const struct stat& opened, const Destination& destination, UserAttributes rule) {
+    const char* name = destination.name.c_str();
+    RunBeforePublishHook();
+    const UniqueFd copy(openat(destination.folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!copy.valid()) {
+        return OSErrFromErrno(errno);
+    }
+    const OSErr result = FillFile(source, copy.get(), destination.device, opened, rule);
+    struct stat made {};
+    struct stat there {};
+    if (result != noErr && fstat(copy.get(), &made) == 0 &&
+        fstatat(destination.folder, name, &there, AT_SYMLINK_NOFOLLOW) == 0 && SameObject(made, there)) {
+        unlinkat(destination.folder, name, 0);
+    }
+    return result;
 }
 
 OSErr CopyFileInto(const ResolvedRef& item, const Destination& destination, UserAttributes rule, struct stat& opened) {
     UniqueFd source;
     if (const OSErr error = OpenSource(item.at, item.name.c_str(), item.status, 0, source, opened); error != noErr) {
         return error;
+    }
+    if (CopiesMadeInPlace(destination.device)) {
+        return CopyFileInPlace(source.get(), opened, destination, rule);
     }
     TemporaryFile temporary;
     if (const OSErr error = CreateTemporaryFile(destination.folder, destination.device, temporary); error != noErr) {
@@ -158,6 +184,11 @@ OSErr CopyFileInto(const ResolvedRef& item, const Destination& destination, User
         temporary.name.clear();
     }
     DiscardTemporaryFile(destination.folder, temporary);
+    // The publication has just found out that this file system can do it only in place.
+    if (result != noErr && CopiesMadeInPlace(destination.device)) {
+        return lseek(source.get(), 0, SEEK_SET) == 0 ? CopyFileInPlace(source.get(), opened, destination, rule)
+                                                      : OSErrFromErrno(errno);
+    }
     return result;
 }
 
@@ -165,6 +196,15 @@ OSErr CopyLinkInto(const ResolvedRef& item, const Destination& destination) {
     std::string text;
     if (const OSErr error = ReadLinkText(item.at, item.name.c_str(), item.status, text); error != noErr) {
         return error;
+    }
+    // A link is made whole, its text with it; only its times follow.
+    if (CopiesMadeInPlace(destination.device)) {
+        RunBeforePublishHook();
+        if (symlinkat(text.c_str(), destination.folder, destination.name.c_str()) != 0) {
+            return OSErrFromErrno(errno);
+        }
+        GiveLinkTimes(destination.folder, destination.name.c_str(), item.status);
+        return noErr;
     }
     std::string temporary;
     const auto makeLink = [&text](int at, const char* linkName) { return symlinkat(text.c_str(), at, linkName); };
@@ -198,6 +238,11 @@ OSErr CopyFolderInto(const ResolvedRef& item, const Destination& destination, Us
     if (const OSErr error = CreateTemporaryEntry(destination.folder, makeFolder, temporary); error != noErr) {
         return error;
     }
+    const UniqueFd lock(
+        openat(destination.folder, temporary.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (lock.valid()) {
+        LockTemporary(lock.get());
+    }
     OSErr result = FillFolder(source.get(), destination.folder, temporary.c_str(), destination.device, opened, rule);
     if (result == noErr) {
         RunBeforePublishHook();
@@ -207,6 +252,19 @@ OSErr CopyFolderInto(const ResolvedRef& item, const Destination& destination, Us
         RemoveTree(destination.folder, temporary, true);
     }
     return result;
+}
+
+// A copy killed halfway leaves its named temporary behind: the first placement into a folder in a
+// later run (once per folder and pool) removes those whose owner is gone.
+void RemoveAbandonedTemporariesOnce(const Destination& destination) {
+    static std::set<std::pair<std::uint32_t, std::uint32_t>> swept;
+    constexpr std::size_t kForgetAfter = 4096;
+    if (swept.size() > kForgetAfter) {
+        std::erase_if(swept, [](const auto& use) { return !FSRefTableLive(use.first, use.second); });
+    }
+    if (swept.emplace(destination.slot, FSRefTableGeneration(destination.slot)).second) {
+        RemoveAbandonedTemporaries(destination.folder);
+    }
 }
 
 // A root is its own folder's "."; moved or copied, it is the entry of the folder that holds it,
@@ -256,6 +314,7 @@ OSErr OpenDestination(const FSRef* source, const FSRef* destDir, const std::u16s
     }
     destination.device = static_cast<dev_t>(destDir->device);
     destination.slot = destDir->pathSlot;
+    RemoveAbandonedTemporariesOnce(destination);
     if (destName != nullptr) {
         auto name = PosixNameFromCatalogName(*destName);
         if (!name) {
@@ -331,4 +390,13 @@ OSErr FSCopyObjectSync(const FSRef* source, const FSRef* destDir, const std::u16
         return status;
     }
     return target != nullptr ? MakeDestinationRef(destination, copied, target) : noErr;
+}
+
+unsigned FSTakeUnkeptAttributes(const FSRef* folder) {
+    if (folder == nullptr) {
+        return 0;
+    }
+    const unsigned dropped = TakeDroppedFeatures(static_cast<dev_t>(folder->device));
+    return ((dropped & kModes) != 0 ? kFSUnkeptPermissions : 0U) |
+           ((dropped & kUserAttributes) != 0 ? kFSUnkeptExtendedAttributes : 0U);
 }

@@ -1,13 +1,10 @@
 #include "platform/TemporaryEntry.h"
 
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -17,26 +14,30 @@
 
 namespace {
 
-std::string NewTemporaryName() {
-    static std::uint64_t counter = 0;
-    std::uint64_t random = 0;
-    if (getrandom(&random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
-        random = static_cast<std::uint64_t>(getpid()) << 32;
-    }
-    random ^= ++counter;
-    std::array<char, 17> text{};
-    std::snprintf(text.data(), text.size(), "%016llx", static_cast<unsigned long long>(random));
-    return std::string(kTemporaryPrefix) + text.data();
-}
-
 // The errors of O_TMPFILE that only mean the file system or kernel cannot make unnamed files.
 bool UnnamedFilesUnsupported(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
+
+// The answer to a refused hard link: ENOTSUP when no file can be linked here, which FAT says with
+// EPERM. EPERM also comes from the kernel's refusal to link another user's file
+// (protected_hardlinks), which says nothing of the file system: only this file cannot be linked.
+int LinkRefused(int error, int folder, const char* name, dev_t device) {
+    if (error != EPERM && error != ENOTSUP && error != ENOSYS) {
+        return error;
+    }
+    struct stat status {};
+    if (error != EPERM || geteuid() == 0 ||
+        (fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && status.st_uid == geteuid())) {
+        FileSystemLacks(device, kHardLinks);
+    }
+    return ENOTSUP;
+}
 
 }  // namespace
 
 OSErr CreateTemporaryFile(int folder, dev_t device, TemporaryFile& file) {
     file.name.clear();
-    if (FileSystemHas(device, kUnnamedTemporaries)) {
+    // An unnamed file is given its name by a hard link.
+    if (FileSystemHas(device, kUnnamedTemporaries) && FileSystemHas(device, kHardLinks)) {
         file.fd = openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         if (file.fd >= 0) {
             return noErr;
@@ -50,7 +51,11 @@ OSErr CreateTemporaryFile(int folder, dev_t device, TemporaryFile& file) {
         folder,
         [&file](int at, const char* name) {
             file.fd = openat(at, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-            return file.fd >= 0 ? 0 : -1;
+            if (file.fd < 0) {
+                return -1;
+            }
+            LockTemporary(file.fd);
+            return 0;
         },
         file.name);
 }
@@ -121,9 +126,12 @@ int RenameNoReplace(int fromFolder, const char* fromName, int toFolder, const ch
         FileSystemLacks(device, kRenameNoReplace);
     }
     if (!isFolder) {
+        if (!FileSystemHas(device, kHardLinks)) {
+            return ENOTSUP;
+        }
         // A hard link refuses an existing name as atomically as RENAME_NOREPLACE does.
         if (linkat(fromFolder, fromName, toFolder, toName, 0) != 0) {
-            return errno;
+            return LinkRefused(errno, fromFolder, fromName, device);
         }
         if (unlinkat(fromFolder, fromName, 0) != 0) {
             const int error = errno;
@@ -143,6 +151,10 @@ int RenameNoReplace(int fromFolder, const char* fromName, int toFolder, const ch
         return error;
     }
     return 0;
+}
+
+bool CopiesMadeInPlace(dev_t device) {
+    return !FileSystemHas(device, kRenameNoReplace) && !FileSystemHas(device, kHardLinks);
 }
 
 OSErr RemoveTree(int folder, const std::string& name, bool ownTree) {

@@ -8,13 +8,11 @@
 #include <string>
 
 #include "platform/MacErrors.h"
-
-/// The start of every temporary name: listings treat a name that begins with '.' as invisible.
-constexpr const char* kTemporaryPrefix = ".corvane-";
+#include "platform/TemporaryOwners.h"
 
 /// A temporary regular file, open for writing, in folder, on the file system of device: unnamed
-/// where that file system can (O_TMPFILE), else under a fresh hidden name. On failure nothing is
-/// created.
+/// where that file system can (O_TMPFILE), else under a fresh hidden name of ours, locked while it
+/// is open. On failure nothing is created.
 struct TemporaryFile {
     int fd = -1;
     std::string name;  ///< empty for an unnamed file
@@ -42,9 +40,15 @@ OSErr PublishTemporaryEntry(int folder, dev_t device, const std::string& tempora
 /// RENAME_NOREPLACE where the file system of device has it, else a file or link by a hard link
 /// then the removal of the old name, a folder by taking the place of an empty folder of its own
 /// made under the new name; never a check, then a rename. 0, or the errno of the failure (EEXIST
-/// for a taken name, EXDEV across file systems). A folder must not be moved into itself.
+/// for a taken name, EXDEV across file systems, ENOTSUP for a file where the file system has
+/// neither RENAME_NOREPLACE nor hard links, or refuses this file a link: it can only be copied).
+/// A folder must not be moved into itself.
 int RenameNoReplace(int fromFolder, const char* fromName, int toFolder, const char* toName, dev_t device,
                     bool isFolder);
+
+/// Whether a file on the file system of device can be given its final name only by making it
+/// under that name: the file system has neither RENAME_NOREPLACE nor hard links (FAT, exFAT).
+bool CopiesMadeInPlace(dev_t device);
 
 /// Removes the entry name in folder and, for a folder, everything in it; a link is removed, never
 /// followed. With ownTree, folders are first made writable (the copy's own read-only folders).
