@@ -48,6 +48,8 @@ OSErr MoveObjectRef3(const FSRef* item, const FSRef* destination, FSRef* newItem
     if (FSCompareFSRefs(destination, &parent) == noErr) {
         return noErr;
     }
+    // What a killed run left in the destination goes before any name there is judged taken.
+    FSRemoveAbandonedTemporaries(destination);
     const std::optional<std::u16string> newName = RenameDuplicateFile(destination, item);
     std::optional<std::u16string> comment;
     if (MoreFEGetCommentCFString(item, &comment, gAEIdleUPP) != noErr) {

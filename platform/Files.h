@@ -151,6 +151,12 @@ OSErr FSCopyObjectSync(const FSRef* source, const FSRef* destDir, const std::u16
 OSErr FSMoveObjectSync(const FSRef* source, const FSRef* destDir, const std::u16string* destName,
                        FSRef* target, OptionBits options);
 
+/// Removes from folder what copies and moves of processes that are gone left there (their hidden
+/// temporaries, and an entry that one of them was making in place), once per folder and pool. The
+/// mover asks before it names anything in a destination, so that a rerun after a crash takes the
+/// names the killed run had claimed.
+OSErr FSRemoveAbandonedTemporaries(const FSRef* folder);
+
 /// What copies into the file system of folder had to leave out because it cannot store it (FAT:
 /// the permissions beyond whether a file may be written, the extended attributes), each thing told
 /// once per process and file system: 0 once everything is told.

@@ -145,21 +145,54 @@ OSErr FillFolder(int source, int folder, const char* name, dev_t device, const s
 
 // Where the file system can neither rename without replacing nor link (FAT), the only claim on a
 // name that never replaces is its exclusive creation: the copy is made under its final name, which
-// a failure removes again while it still is the copy.
+// a failure removes again while it still is the copy, and which a record of ours names meanwhile,
+// so that a later run removes it when this one is killed halfway.
 OSErr CopyFileInPlace(int source, const struct stat& opened, const Destination& destination, UserAttributes rule) {
+    InPlaceRecord record;
+    if (const OSErr error = OpenInPlaceRecord(destination.folder, destination.name, record); error != noErr) {
+        return error;
+    }
     const char* name = destination.name.c_str();
     RunBeforePublishHook();
     const UniqueFd copy(openat(destination.folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!copy.valid()) {
-        return OSErrFromErrno(errno);
-    }
-    const OSErr result = FillFile(source, copy.get(), destination.device, opened, rule);
     struct stat made {};
+    OSErr result = copy.valid() && fstat(copy.get(), &made) == 0 ? noErr : OSErrFromErrno(errno);
+    if (result == noErr) {
+        RecordInPlaceEntry(record, made.st_ino);
+        result = FillFile(source, copy.get(), destination.device, opened, rule);
+    }
     struct stat there {};
-    if (result != noErr && fstat(copy.get(), &made) == 0 &&
-        fstatat(destination.folder, name, &there, AT_SYMLINK_NOFOLLOW) == 0 && SameObject(made, there)) {
+    if (result != noErr && copy.valid() && fstatat(destination.folder, name, &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+        SameObject(made, there)) {
         unlinkat(destination.folder, name, 0);
     }
+    CloseInPlaceRecord(destination.folder, record);
+    return result;
+}
+
+// A folder made in place, as a file is (CopyFileInPlace).
+OSErr CopyFolderInPlace(int source, const struct stat& opened, const Destination& destination, UserAttributes rule) {
+    InPlaceRecord record;
+    if (const OSErr error = OpenInPlaceRecord(destination.folder, destination.name, record); error != noErr) {
+        return error;
+    }
+    const char* name = destination.name.c_str();
+    RunBeforePublishHook();
+    struct stat made {};
+    OSErr result = mkdirat(destination.folder, name, S_IRWXU) == 0 &&
+                           fstatat(destination.folder, name, &made, AT_SYMLINK_NOFOLLOW) == 0
+                       ? noErr
+                       : OSErrFromErrno(errno);
+    if (result == noErr) {
+        RecordInPlaceEntry(record, made.st_ino);
+        result = FillFolder(source, destination.folder, name, destination.device, opened, rule);
+        struct stat there {};
+        if (result != noErr && fstatat(destination.folder, name, &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+            SameObject(made, there)) {
+            RemoveTree(destination.folder, destination.name, true);
+        }
+    }
+    CloseInPlaceRecord(destination.folder, record);
     return result;
 }
 
@@ -233,6 +266,9 @@ OSErr CopyFolderInto(const ResolvedRef& item, const Destination& destination, Us
     if (FolderIsWithin(destination.folder, item.status)) {
         return paramErr;
     }
+    if (CopiesMadeInPlace(destination.device)) {
+        return CopyFolderInPlace(source.get(), opened, destination, rule);
+    }
     std::string temporary;
     const auto makeFolder = [](int at, const char* folderName) { return mkdirat(at, folderName, S_IRWXU); };
     if (const OSErr error = CreateTemporaryEntry(destination.folder, makeFolder, temporary); error != noErr) {
@@ -252,19 +288,6 @@ OSErr CopyFolderInto(const ResolvedRef& item, const Destination& destination, Us
         RemoveTree(destination.folder, temporary, true);
     }
     return result;
-}
-
-// A copy killed halfway leaves its named temporary behind: the first placement into a folder in a
-// later run (once per folder and pool) removes those whose owner is gone.
-void RemoveAbandonedTemporariesOnce(const Destination& destination) {
-    static std::set<std::pair<std::uint32_t, std::uint32_t>> swept;
-    constexpr std::size_t kForgetAfter = 4096;
-    if (swept.size() > kForgetAfter) {
-        std::erase_if(swept, [](const auto& use) { return !FSRefTableLive(use.first, use.second); });
-    }
-    if (swept.emplace(destination.slot, FSRefTableGeneration(destination.slot)).second) {
-        RemoveAbandonedTemporaries(destination.folder);
-    }
 }
 
 // A root is its own folder's "."; moved or copied, it is the entry of the folder that holds it,
@@ -314,7 +337,6 @@ OSErr OpenDestination(const FSRef* source, const FSRef* destDir, const std::u16s
     }
     destination.device = static_cast<dev_t>(destDir->device);
     destination.slot = destDir->pathSlot;
-    RemoveAbandonedTemporariesOnce(destination);
     if (destName != nullptr) {
         auto name = PosixNameFromCatalogName(*destName);
         if (!name) {
@@ -399,4 +421,20 @@ unsigned FSTakeUnkeptAttributes(const FSRef* folder) {
     const unsigned dropped = TakeDroppedFeatures(static_cast<dev_t>(folder->device));
     return ((dropped & kModes) != 0 ? kFSUnkeptPermissions : 0U) |
            ((dropped & kUserAttributes) != 0 ? kFSUnkeptExtendedAttributes : 0U);
+}
+
+OSErr FSRemoveAbandonedTemporaries(const FSRef* folder) {
+    static std::set<std::pair<std::uint32_t, std::uint32_t>> swept;
+    constexpr std::size_t kForgetAfter = 4096;
+    int fd = -1;
+    if (const OSErr status = FolderOfRef(folder, fd); status != noErr) {
+        return status;
+    }
+    if (swept.size() > kForgetAfter) {
+        std::erase_if(swept, [](const auto& use) { return !FSRefTableLive(use.first, use.second); });
+    }
+    if (swept.emplace(folder->pathSlot, FSRefTableGeneration(folder->pathSlot)).second) {
+        RemoveAbandonedTemporaries(fd);
+    }
+    return noErr;
 }

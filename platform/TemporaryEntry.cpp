@@ -17,16 +17,22 @@ namespace {
 // The errors of O_TMPFILE that only mean the file system or kernel cannot make unnamed files.
 bool UnnamedFilesUnsupported(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
 
-// The answer to a refused hard link: ENOTSUP when no file can be linked here, which FAT says with
-// EPERM. EPERM also comes from the kernel's refusal to link another user's file
-// (protected_hardlinks), which says nothing of the file system: only this file cannot be linked.
+// Whether this process may do with the entry what its owner may: the kernel refuses some things
+// only to others (links under protected_hardlinks, renames in a sticky folder), with EPERM, the
+// answer FAT gives for what it cannot do at all.
+bool OwnEntry(int folder, const char* name) {
+    struct stat status {};
+    return geteuid() == 0 ||
+           (fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && status.st_uid == geteuid());
+}
+
+// The answer to a refused hard link: ENOTSUP when this file cannot be linked, and the file system
+// is remembered to have no links when that is why.
 int LinkRefused(int error, int folder, const char* name, dev_t device) {
     if (error != EPERM && error != ENOTSUP && error != ENOSYS) {
         return error;
     }
-    struct stat status {};
-    if (error != EPERM || geteuid() == 0 ||
-        (fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && status.st_uid == geteuid())) {
+    if (error != EPERM || OwnEntry(folder, name)) {
         FileSystemLacks(device, kHardLinks);
     }
     return ENOTSUP;
@@ -71,10 +77,11 @@ void DiscardTemporaryFile(int folder, TemporaryFile& file) {
     }
 }
 
-OSErr CreateTemporaryEntry(int folder, const std::function<int(int, const char*)>& make, std::string& name) {
+OSErr CreateTemporaryEntry(int folder, const std::function<int(int, const char*)>& make, std::string& name,
+                           std::string_view suffix) {
     constexpr int kAttempts = 100;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        name = NewTemporaryName();
+        name = NewTemporaryName(suffix);
         if (make(folder, name.c_str()) == 0) {
             return noErr;
         }
@@ -148,9 +155,46 @@ int RenameNoReplace(int fromFolder, const char* fromName, int toFolder, const ch
     if (renameat(fromFolder, fromName, toFolder, toName) != 0) {
         const int error = errno;
         unlinkat(toFolder, toName, AT_REMOVEDIR);
-        return error;
+        // fusefat never puts a folder in the place of another: it can only be copied there.
+        return error == EPERM && OwnEntry(fromFolder, fromName) ? ENOTSUP : error;
     }
     return 0;
+}
+
+OSErr OpenInPlaceRecord(int folder, const std::string& entryName, InPlaceRecord& record) {
+    const OSErr made = CreateTemporaryEntry(
+        folder,
+        [&record](int at, const char* name) {
+            record.fd = UniqueFd(openat(at, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            return record.fd.valid() ? 0 : -1;
+        },
+        record.name, kInPlaceRecordSuffix);
+    if (made != noErr) {
+        return made;
+    }
+    LockTemporary(record.fd.get());
+    const std::string text = entryName + '\0';
+    if (write(record.fd.get(), text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+        const int error = errno;
+        CloseInPlaceRecord(folder, record);
+        return OSErrFromErrno(error);
+    }
+    return noErr;
+}
+
+void RecordInPlaceEntry(const InPlaceRecord& record, ino_t inode) {
+    const std::string text = std::to_string(inode);
+    if (write(record.fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
+        fdatasync(record.fd.get());
+    }
+}
+
+void CloseInPlaceRecord(int folder, InPlaceRecord& record) {
+    if (!record.name.empty()) {
+        unlinkat(folder, record.name.c_str(), 0);
+        record.name.clear();
+    }
+    record.fd = UniqueFd();
 }
 
 bool CopiesMadeInPlace(dev_t device) {

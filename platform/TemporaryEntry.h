@@ -6,7 +6,9 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
+#include "platform/FileDescriptors.h"
 #include "platform/MacErrors.h"
 #include "platform/TemporaryOwners.h"
 
@@ -22,10 +24,11 @@ OSErr CreateTemporaryFile(int folder, dev_t device, TemporaryFile& file);
 /// Closes the file and removes its name, if it has one.
 void DiscardTemporaryFile(int folder, TemporaryFile& file);
 
-/// Makes an entry under a fresh hidden name in folder with make(folder, name), which answers
-/// like mkdirat; a name that is taken is answered by trying another. name receives the name used.
+/// Makes an entry under a fresh hidden name of ours (ending in suffix) in folder with
+/// make(folder, name), which answers like mkdirat; a name that is taken is answered by trying
+/// another. name receives the name used.
 OSErr CreateTemporaryEntry(int folder, const std::function<int(int, const char*)>& make,
-                           std::string& name);
+                           std::string& name, std::string_view suffix = {});
 
 /// Gives the finished temporary file its final name in folder, on the file system of device;
 /// dupFNErr when the name is taken. On failure the temporary is as it was.
@@ -49,6 +52,18 @@ int RenameNoReplace(int fromFolder, const char* fromName, int toFolder, const ch
 /// Whether a file on the file system of device can be given its final name only by making it
 /// under that name: the file system has neither RENAME_NOREPLACE nor hard links (FAT, exFAT).
 bool CopiesMadeInPlace(dev_t device);
+
+/// Where an entry can only be made under its final name (CopiesMadeInPlace), a record of it under a
+/// temporary name of ours, locked while it is open: the entry's name, then its inode once it is
+/// made. A later run that finds the record abandoned removes that entry with it, as the partial
+/// copy it is. Opened before the entry is made, closed (removed) as soon as the entry is complete.
+struct InPlaceRecord {
+    UniqueFd fd;
+    std::string name;
+};
+OSErr OpenInPlaceRecord(int folder, const std::string& entryName, InPlaceRecord& record);
+void RecordInPlaceEntry(const InPlaceRecord& record, ino_t inode);
+void CloseInPlaceRecord(int folder, InPlaceRecord& record);
 
 /// Removes the entry name in folder and, for a folder, everything in it; a link is removed, never
 /// followed. With ownTree, folders are first made writable (the copy's own read-only folders).

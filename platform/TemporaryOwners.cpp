@@ -27,6 +27,7 @@ struct Owner {
     std::string boot;
     long long process = 0;
     unsigned long long start = 0;
+    bool inPlaceRecord = false;
 };
 
 constexpr std::size_t kIdentityDigits = 8;
@@ -68,17 +69,17 @@ Liveness ProcessStarted(long long process, unsigned long long& start) {
     return at != nullptr && std::sscanf(at, " %llu", &start) == 1 ? Liveness::lives : Liveness::unknown;
 }
 
+// This process's identity, learnt again in a child after fork.
 const Owner& Self() {
-    static const Owner self = [] {
-        Owner owner;
-        owner.machine = IdentityDigits("/etc/machine-id");
-        owner.boot = IdentityDigits("/proc/sys/kernel/random/boot_id");
-        owner.process = getpid();
-        if (ProcessStarted(owner.process, owner.start) != Liveness::lives) {
-            owner.boot.clear();
+    static Owner self;
+    if (self.process != getpid()) {
+        self.machine = IdentityDigits("/etc/machine-id");
+        self.boot = IdentityDigits("/proc/sys/kernel/random/boot_id");
+        self.process = getpid();
+        if (ProcessStarted(self.process, self.start) != Liveness::lives) {
+            self.boot.clear();
         }
-        return owner;
-    }();
+    }
     return self;
 }
 
@@ -92,10 +93,14 @@ std::optional<Owner> OwnerInName(std::string_view name) {
     Owner owner;
     int used = 0;
     if (std::sscanf(rest.c_str(), "%8[0-9a-f]-%8[0-9a-f]-%lld-%llu-%*16[0-9a-f]%n", machine, boot, &owner.process,
-                    &owner.start, &used) != 4 ||
-        static_cast<std::size_t>(used) != rest.size()) {
+                    &owner.start, &used) != 4) {
         return std::nullopt;
     }
+    const std::string_view suffix = std::string_view(rest).substr(static_cast<std::size_t>(used));
+    if (!suffix.empty() && suffix != kInPlaceRecordSuffix) {
+        return std::nullopt;
+    }
+    owner.inPlaceRecord = !suffix.empty();
     owner.machine = machine;
     owner.boot = boot;
     return owner;
@@ -114,6 +119,38 @@ Liveness OwnerLiveness(const Owner& owner) {
     unsigned long long start = 0;
     const Liveness process = ProcessStarted(owner.process, start);
     return process == Liveness::lives && start != owner.start ? Liveness::gone : process;
+}
+
+bool IsEmpty(int folder, const std::string& entry, const struct stat& status) {
+    if (!S_ISDIR(status.st_mode)) {
+        return S_ISREG(status.st_mode) && status.st_size == 0;
+    }
+    const UniqueFd inner(openat(folder, entry.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    std::vector<std::string> names;
+    return inner.valid() && ReadFolderNames(inner.get(), names) == 0 && names.empty();
+}
+
+// The entry that an abandoned in-place record names: removed while it is the one recorded, or,
+// when its maker was killed before it could record which one, while it is still empty.
+void RemoveRecordedEntry(int folder, int record) {
+    char text[512];
+    const ssize_t got = pread(record, text, sizeof text - 1, 0);
+    const char* end = got > 0 ? static_cast<const char*>(std::memchr(text, '\0', static_cast<std::size_t>(got))) : nullptr;
+    if (end == nullptr || end == text) {
+        return;
+    }
+    text[got] = '\0';
+    const std::string entry(static_cast<const char*>(text), end);
+    unsigned long long inode = 0;
+    const bool recorded = std::sscanf(end + 1, "%llu", &inode) == 1;
+    struct stat status {};
+    if (entry.find('/') != std::string::npos || entry == "." || entry == ".." ||
+        fstatat(folder, entry.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        return;
+    }
+    if (recorded ? status.st_ino == inode : IsEmpty(folder, entry, status)) {
+        RemoveTree(folder, entry, true);
+    }
 }
 
 void RemoveIfAbandoned(int folder, const std::string& name) {
@@ -144,6 +181,9 @@ void RemoveIfAbandoned(int folder, const std::string& name) {
     if (flock(held.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         return;
     }
+    if (owner->inPlaceRecord && !isFolder) {
+        RemoveRecordedEntry(folder, held.get());
+    }
     if (isFolder) {
         RemoveTree(folder, name, true);
     } else {
@@ -153,7 +193,7 @@ void RemoveIfAbandoned(int folder, const std::string& name) {
 
 }  // namespace
 
-std::string NewTemporaryName() {
+std::string NewTemporaryName(std::string_view suffix) {
     static std::uint64_t counter = 0;
     std::uint64_t random = 0;
     if (getrandom(&random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
@@ -166,7 +206,7 @@ std::string NewTemporaryName() {
     std::snprintf(text, sizeof text, "%s-%s-%lld-%llu-%016llx", self.machine.empty() ? unknown.c_str() : self.machine.c_str(),
                   self.boot.empty() ? unknown.c_str() : self.boot.c_str(), self.process, self.start,
                   static_cast<unsigned long long>(random));
-    return std::string(kTemporaryPrefix) + text;
+    return std::string(kTemporaryPrefix) + text + std::string(suffix);
 }
 
 void LockTemporary(int fd) { flock(fd, LOCK_EX | LOCK_NB); }

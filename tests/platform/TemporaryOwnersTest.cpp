@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/AutoreleasePool.h"
-#include "platform/ObjectCopy.h"
+#include "platform/Files.h"
 #include "platform/TemporaryEntry.h"
 #include "support/FilesTestSupport.h"
 #include "support/WithheldFeatures.h"
@@ -64,6 +64,46 @@ Names Sorted(Names names) {
     return names;
 }
 
+// A child that begins an in-place copy named entry in folder, as on FAT, writes part of it and
+// waits to be killed.
+pid_t BeginInPlaceCopyInChild(const std::string& folder, const std::string& entry) {
+    int pipe[2];
+    if (::pipe(pipe) != 0) {
+        return -1;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipe[0]);
+        const int at = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        InPlaceRecord record;
+        if (at < 0 || OpenInPlaceRecord(at, entry, record) != noErr) {
+            _exit(1);
+        }
+        const int copy = openat(at, entry.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        struct stat status {};
+        if (copy < 0 || fstat(copy, &status) != 0 || write(copy, "part", 4) != 4) {
+            _exit(1);
+        }
+        RecordInPlaceEntry(record, status.st_ino);
+        if (write(pipe[1], "r", 1) != 1) {
+            _exit(1);
+        }
+        for (;;) {
+            pause();
+        }
+    }
+    close(pipe[1]);
+    char recorded = 0;
+    const bool ready = read(pipe[0], &recorded, 1) == 1;
+    close(pipe[0]);
+    if (!ready && child > 0) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        return -1;
+    }
+    return child;
+}
+
 // A child that is killed when it goes, if the test did not kill it first.
 struct Child {
     pid_t pid = -1;
@@ -107,12 +147,29 @@ TEST(TemporaryOwners, AKilledCopysTemporaryGoesALiveOnesStays) {
     RemoveAbandonedTemporaries(folder);
     close(folder);
     EXPECT_EQ(ListNames(dir.path()), Sorted({".corvane-notes", elsewhere, living}));
-    // The next copy into the folder after the second owner's death clears its temporary too.
+    // Once the second owner is dead, the folder is cleared when first asked in a pool.
     second.Kill();
-    WriteFile(dir / "from/file", "data");
     const AutoreleasePool pool;
-    const FSRef item = EntryRef(dir / "from/file");
-    const FSRef into = EntryRef(dir.path());
-    ASSERT_EQ(FSCopyObjectSync(&item, &into, nullptr, nullptr, 0), noErr);
-    EXPECT_EQ(ListNames(dir.path()), Sorted({".corvane-notes", elsewhere, "file", "from"}));
+    const FSRef folderRef = EntryRef(dir.path());
+    ASSERT_EQ(FSRemoveAbandonedTemporaries(&folderRef), noErr);
+    EXPECT_EQ(ListNames(dir.path()), Sorted({".corvane-notes", elsewhere}));
+}
+
+TEST(TemporaryOwners, AKilledInPlaceCopyGoesWithItsRecordUnlessItWasReplaced) {
+    const TempDir dir;
+    Child partial{BeginInPlaceCopyInChild(dir.path(), "photo.jpg")};
+    Child replaced{BeginInPlaceCopyInChild(dir.path(), "movie.mov")};
+    ASSERT_TRUE(partial.pid > 0 && replaced.pid > 0);
+    ASSERT_EQ(ListNames(dir.path()).size(), 4U) << "two records, two partial copies";
+    partial.Kill();
+    replaced.Kill();
+    // Someone put a file of their own in the place of the partial movie before the next run.
+    const std::string keep = dir / "keep";
+    WriteFile(keep, "someone's movie");
+    ASSERT_EQ(rename(keep.c_str(), (dir / "movie.mov").c_str()), 0);
+    const int folder = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    RemoveAbandonedTemporaries(folder);
+    close(folder);
+    EXPECT_EQ(ListNames(dir.path()), Names{"movie.mov"}) << "no record and no partial copy left";
+    EXPECT_EQ(ReadFile(dir / "movie.mov"), "someone's movie");
 }
