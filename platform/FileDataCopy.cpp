@@ -197,6 +197,13 @@ OSErr CopyMode(int to, mode_t wanted, dev_t device) {
         fchmod(to, now.st_mode & 07777 & ~mode_t{0222});
     }
     FileSystemDropped(device, kModes);
+    // What the file system cannot store is told in one line: whether it takes extended attributes
+    // at all is asked of the copy now, without changing it, rather than learnt from a later file.
+    if (FileSystemHas(device, kUserAttributes) && fgetxattr(to, "user.xdg.comment", nullptr, 0) < 0 &&
+        errno == ENOTSUP) {
+        FileSystemLacks(device, kUserAttributes);
+        FileSystemDropped(device, kUserAttributes);
+    }
     return noErr;
 }
 

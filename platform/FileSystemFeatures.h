@@ -14,6 +14,7 @@ enum FileSystemFeature : unsigned {
     kHardLinks = 1U << 4,           ///< linkat
     kModes = 1U << 5,               ///< fchmod to any permission bits
     kUserAttributes = 1U << 6,      ///< extended attributes of the user namespace
+    kFolderOverEmpty = 1U << 7,     ///< a rename of a folder onto an empty folder, which it replaces
 };
 
 /// Whether the feature is worth trying on the file system of device.

@@ -201,7 +201,7 @@ OSErr CopyFileInto(const ResolvedRef& item, const Destination& destination, User
     if (const OSErr error = OpenSource(item.at, item.name.c_str(), item.status, 0, source, opened); error != noErr) {
         return error;
     }
-    if (CopiesMadeInPlace(destination.device)) {
+    if (CopiesMadeInPlace(destination.device, false)) {
         return CopyFileInPlace(source.get(), opened, destination, rule);
     }
     TemporaryFile temporary;
@@ -218,7 +218,7 @@ OSErr CopyFileInto(const ResolvedRef& item, const Destination& destination, User
     }
     DiscardTemporaryFile(destination.folder, temporary);
     // The publication has just found out that this file system can do it only in place.
-    if (result != noErr && CopiesMadeInPlace(destination.device)) {
+    if (result != noErr && CopiesMadeInPlace(destination.device, false)) {
         return lseek(source.get(), 0, SEEK_SET) == 0 ? CopyFileInPlace(source.get(), opened, destination, rule)
                                                       : OSErrFromErrno(errno);
     }
@@ -231,7 +231,7 @@ OSErr CopyLinkInto(const ResolvedRef& item, const Destination& destination) {
         return error;
     }
     // A link is made whole, its text with it; only its times follow.
-    if (CopiesMadeInPlace(destination.device)) {
+    if (CopiesMadeInPlace(destination.device, false)) {
         RunBeforePublishHook();
         if (symlinkat(text.c_str(), destination.folder, destination.name.c_str()) != 0) {
             return OSErrFromErrno(errno);
@@ -266,7 +266,7 @@ OSErr CopyFolderInto(const ResolvedRef& item, const Destination& destination, Us
     if (FolderIsWithin(destination.folder, item.status)) {
         return paramErr;
     }
-    if (CopiesMadeInPlace(destination.device)) {
+    if (CopiesMadeInPlace(destination.device, true)) {
         return CopyFolderInPlace(source.get(), opened, destination, rule);
     }
     std::string temporary;
@@ -286,6 +286,10 @@ OSErr CopyFolderInto(const ResolvedRef& item, const Destination& destination, Us
     }
     if (result != noErr) {
         RemoveTree(destination.folder, temporary, true);
+    }
+    // The publication has just found out that this file system can do it only in place.
+    if (result != noErr && CopiesMadeInPlace(destination.device, true)) {
+        return CopyFolderInPlace(source.get(), opened, destination, rule);
     }
     return result;
 }

@@ -149,6 +149,9 @@ int RenameNoReplace(int fromFolder, const char* fromName, int toFolder, const ch
     }
     // A folder cannot be linked: claim the name with an empty folder of our own, which the folder
     // may then take the place of; anything put into it meanwhile makes the rename fail.
+    if (!FileSystemHas(device, kFolderOverEmpty)) {
+        return ENOTSUP;
+    }
     if (mkdirat(toFolder, toName, 0700) != 0) {
         return errno;
     }
@@ -156,7 +159,11 @@ int RenameNoReplace(int fromFolder, const char* fromName, int toFolder, const ch
         const int error = errno;
         unlinkat(toFolder, toName, AT_REMOVEDIR);
         // fusefat never puts a folder in the place of another: it can only be copied there.
-        return error == EPERM && OwnEntry(fromFolder, fromName) ? ENOTSUP : error;
+        if (error != EPERM || !OwnEntry(fromFolder, fromName)) {
+            return error;
+        }
+        FileSystemLacks(device, kFolderOverEmpty);
+        return ENOTSUP;
     }
     return 0;
 }
@@ -197,8 +204,8 @@ void CloseInPlaceRecord(int folder, InPlaceRecord& record) {
     record.fd = UniqueFd();
 }
 
-bool CopiesMadeInPlace(dev_t device) {
-    return !FileSystemHas(device, kRenameNoReplace) && !FileSystemHas(device, kHardLinks);
+bool CopiesMadeInPlace(dev_t device, bool isFolder) {
+    return !FileSystemHas(device, kRenameNoReplace) && !FileSystemHas(device, isFolder ? kFolderOverEmpty : kHardLinks);
 }
 
 OSErr RemoveTree(int folder, const std::string& name, bool ownTree) {

@@ -43,15 +43,17 @@ OSErr PublishTemporaryEntry(int folder, dev_t device, const std::string& tempora
 /// RENAME_NOREPLACE where the file system of device has it, else a file or link by a hard link
 /// then the removal of the old name, a folder by taking the place of an empty folder of its own
 /// made under the new name; never a check, then a rename. 0, or the errno of the failure (EEXIST
-/// for a taken name, EXDEV across file systems, ENOTSUP for a file where the file system has
-/// neither RENAME_NOREPLACE nor hard links, or refuses this file a link: it can only be copied).
+/// for a taken name, EXDEV across file systems, ENOTSUP where the entry can only be copied: the file
+/// system has no RENAME_NOREPLACE, and for a file no hard links or none for this one, for a folder
+/// no rename onto an empty folder).
 /// A folder must not be moved into itself.
 int RenameNoReplace(int fromFolder, const char* fromName, int toFolder, const char* toName, dev_t device,
                     bool isFolder);
 
-/// Whether a file on the file system of device can be given its final name only by making it
-/// under that name: the file system has neither RENAME_NOREPLACE nor hard links (FAT, exFAT).
-bool CopiesMadeInPlace(dev_t device);
+/// Whether a file or folder on the file system of device can be given its final name only by
+/// making it under that name: the file system has no RENAME_NOREPLACE, and no hard links for a file
+/// (FAT, exFAT), or no rename of a folder onto an empty one for a folder (fusefat).
+bool CopiesMadeInPlace(dev_t device, bool isFolder);
 
 /// Where an entry can only be made under its final name (CopiesMadeInPlace), a record of it under a
 /// temporary name of ours, locked while it is open: the entry's name, then its inode once it is

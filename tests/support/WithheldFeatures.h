@@ -30,7 +30,8 @@ inline std::vector<Withheld> EveryFeatureSetting() {
             {kCloning, "NoClone"},
             {kKernelCopy, "NoCopyFileRange"},
             {kRenameNoReplace | kHardLinks, "NoRenameNoReplaceNoLinks"},
-            {kUnnamedTemporaries | kRenameNoReplace | kCloning | kKernelCopy | kHardLinks, "NoOptionalFeature"}};
+            {kUnnamedTemporaries | kRenameNoReplace | kCloning | kKernelCopy | kHardLinks | kFolderOverEmpty,
+             "NoOptionalFeature"}};
 }
 
 inline std::string SettingName(const ::testing::TestParamInfo<Withheld>& each) { return each.param.name; }
