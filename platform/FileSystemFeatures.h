@@ -23,8 +23,8 @@ bool FileSystemHas(dev_t device, FileSystemFeature feature);
 /// Records that the file system of device refused the feature; it is not tried there again.
 void FileSystemLacks(dev_t device, FileSystemFeature feature);
 
-/// Records that a copy onto the file system of device had to do without the feature (the
-/// permissions or the user attributes of its source).
+/// Records that copies onto the file system of device do without the feature (they cannot keep
+/// their source's permissions or user attributes there), to be told once.
 void FileSystemDropped(dev_t device, FileSystemFeature feature);
 
 /// The features that copies onto device did without and that no earlier call has returned: each is

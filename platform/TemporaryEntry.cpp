@@ -191,9 +191,8 @@ OSErr OpenInPlaceRecord(int folder, const std::string& entryName, InPlaceRecord&
 
 void RecordInPlaceEntry(const InPlaceRecord& record, ino_t inode) {
     const std::string text = std::to_string(inode);
-    if (write(record.fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
-        fdatasync(record.fd.get());
-    }
+    // A record left without its inode still lets the entry go while it is empty.
+    (void)!write(record.fd.get(), text.data(), text.size());
 }
 
 void CloseInPlaceRecord(int folder, InPlaceRecord& record) {
