@@ -131,12 +131,14 @@ std::optional<std::time_t> BirthTime(const std::string& path) {
     return info.stx_btime.tv_sec;
 }
 
-// Every name under folder, at any depth, that is one of our temporaries.
+// Every name under folder, at any depth, that is one of our temporaries; while a run changes the
+// folder, those seen before an entry vanished under the walk.
 Names TemporariesUnder(const std::string& folder) {
     Names found;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.path().filename().string().starts_with(".corvane-")) {
-            found.push_back(entry.path().string());
+    std::error_code error;
+    for (fs::recursive_directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+        if (entry->path().filename().string().starts_with(".corvane-")) {
+            found.push_back(entry->path().string());
         }
     }
     return found;
