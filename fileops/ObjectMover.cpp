@@ -4,6 +4,25 @@
 #include "MoreAppleEvents/MoreFinderEvents.h"
 #include "platform/base/Log.h"
 
+namespace {
+
+// Copies onto a file system that cannot store permissions or extended attributes keep what it can
+// hold, as cp does; that is said once per file system, not for every file.
+void TellUnkeptAttributes(const std::string& destinationPath, const FSRef& destination) {
+    const unsigned unkept = FSTakeUnkeptAttributes(&destination);
+    if (unkept == 0) {
+        return;
+    }
+    const bool both = unkept == (kFSUnkeptPermissions | kFSUnkeptExtendedAttributes);
+    const std::string_view what = both ? "permissions and extended attributes"
+                                  : unkept == kFSUnkeptPermissions ? "permissions"
+                                                                   : "extended attributes";
+    NSLog("The file system of \"%@\" cannot store %@: copies there keep their data, dates and what it can hold",
+          {destinationPath, what});
+}
+
+}  // namespace
+
 signed char MoveObjectPath(const std::string& sourcePath, const std::string& destinationPath, signed char copy) {
     FSRef source{};
     // The source is the folder entry itself: a symbolic link is placed as a link, never its target.
@@ -16,7 +35,9 @@ signed char MoveObjectPath(const std::string& sourcePath, const std::string& des
         return 0;
     }
     FSRef placed{};
-    return MoveObjectRef3(&source, &destination, &placed, copy) == noErr ? 1 : 0;
+    const OSErr result = MoveObjectRef3(&source, &destination, &placed, copy);
+    TellUnkeptAttributes(destinationPath, destination);
+    return result == noErr ? 1 : 0;
 }
 
 OSErr MoveObjectRef3(const FSRef* item, const FSRef* destination, FSRef* newItem, signed char copy) {
@@ -27,6 +48,8 @@ OSErr MoveObjectRef3(const FSRef* item, const FSRef* destination, FSRef* newItem
     if (FSCompareFSRefs(destination, &parent) == noErr) {
         return noErr;
     }
+    // What a killed run left in the destination goes before any name there is judged taken.
+    FSRemoveAbandonedTemporaries(destination);
     const std::optional<std::u16string> newName = RenameDuplicateFile(destination, item);
     std::optional<std::u16string> comment;
     if (MoreFEGetCommentCFString(item, &comment, gAEIdleUPP) != noErr) {

@@ -19,14 +19,17 @@ using DestinationDictionary = std::unordered_map<std::string, std::string>;
 // An initial size, not a limit: most folders hold a few dozen kinds of file.
 constexpr std::size_t kUsualKeyCount = 50;
 
-// Finds or makes the key folder and records its path; a failure leaves no entry, so the next file
-// with the same key tries again.
+// Finds or makes the key folder and records its path; a failure is logged and leaves no entry, so
+// the next file with the same key tries again.
 const std::string* KeyFolderPath(DestinationDictionary& destinations, const FSRef* parent, const std::string& key) {
     if (const auto found = destinations.find(key); found != destinations.end()) {
         return &found->second;
     }
     FSRef keyFolder{};
-    if (FSCreateDirectory(parent, key, &keyFolder) != noErr) {
+    // A name the file system refuses (a MIME type's ':' on FAT) would otherwise fail its files unexplained.
+    if (const OSErr made = FSCreateDirectory(parent, key, &keyFolder); made != noErr) {
+        NSLogFailure("The folder \"%@\" could not be made in \"%@\". Error number = %d",
+                     {key, PathOfRef(parent).value_or(std::string()), std::int64_t{made}});
         return nullptr;
     }
     std::optional<std::string> path = PathOfRef(&keyFolder);
@@ -37,7 +40,7 @@ const std::string* KeyFolderPath(DestinationDictionary& destinations, const FSRe
 }
 
 // Finds or makes the key folder in parent (once per key and pass), then logs "Moving: %@" and places
-// file into it, logging when the mover fails. Silent when the key folder or the file's path cannot be had.
+// file into it, logging when the mover fails. Silent when the file's path cannot be had.
 void PlaceFileUnderKey(DestinationDictionary& destinations, std::unordered_set<const std::string*>& filled,
                        const FSRef* parent, const std::string& key, const FSRef* file, signed char copy) {
     const std::string* keyFolderPath = KeyFolderPath(destinations, parent, key);

@@ -7,8 +7,10 @@
 
 #include <cerrno>
 #include <string>
+#include <string_view>
 
 #include "platform/base/FileDescriptors.h"
+#include "platform/files/FileSystemFeatures.h"
 
 namespace {
 
@@ -37,6 +39,13 @@ UniqueFd OpenEntry(int folder, const char* name) {
     return UniqueFd(openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
 }
 
+// Whether the file system of folder is still thought to store user attributes; the copies learn
+// when it does not, and tests take them away.
+bool UserAttributesStorable(int folder) {
+    struct stat status {};
+    return fstat(folder, &status) != 0 || FileSystemHas(status.st_dev, kUserAttributes);
+}
+
 }  // namespace
 
 ssize_t GetEntryAttribute(int folder, const char* name, const char* attribute, void* value, std::size_t size) {
@@ -48,6 +57,10 @@ ssize_t GetEntryAttribute(int folder, const char* name, const char* attribute, v
 }
 
 int SetEntryAttribute(int folder, const char* name, const char* attribute, const void* value, std::size_t size) {
+    if (std::string_view(attribute).starts_with("user.") && !UserAttributesStorable(folder)) {
+        errno = ENOTSUP;
+        return -1;
+    }
     if (HaveProcDescriptors()) {
         return lsetxattr(ThroughDescriptor(folder, name).c_str(), attribute, value, size, 0);
     }

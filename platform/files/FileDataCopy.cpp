@@ -120,7 +120,7 @@ namespace {
 // security labels) are copied only where the destination takes them; a user attribute that the
 // destination cannot store (ENOTSUP) is dropped under KeepWhatFits, and any other failure of a user
 // attribute fails the copy.
-OSErr CopyExtendedAttributes(int from, int to, UserAttributes rule) {
+OSErr CopyExtendedAttributes(int from, int to, UserAttributes rule, dev_t device) {
     std::string names;
     if (!ReadGrowing([from](char* buffer, std::size_t size) { return flistxattr(from, buffer, size); }, names)) {
         return errno == ENOTSUP ? noErr : OSErrFromErrno(errno);
@@ -139,19 +139,65 @@ OSErr CopyExtendedAttributes(int from, int to, UserAttributes rule) {
             }
             return OSErrFromErrno(errno);
         }
-        if (fsetxattr(to, name.c_str(), value.data(), value.size(), 0) != 0 && user &&
-            (errno != ENOTSUP || rule == UserAttributes::KeepAll)) {
+        if (!user) {
+            fsetxattr(to, name.c_str(), value.data(), value.size(), 0);
+            continue;
+        }
+        const bool storable = FileSystemHas(device, kUserAttributes);
+        if (storable && fsetxattr(to, name.c_str(), value.data(), value.size(), 0) == 0) {
+            continue;
+        }
+        if (storable && errno != ENOTSUP) {
             return OSErrFromErrno(errno);
         }
+        if (rule == UserAttributes::KeepAll) {
+            return OSErrFromErrno(ENOTSUP);
+        }
+        FileSystemLacks(device, kUserAttributes);
+        FileSystemDropped(device, kUserAttributes);
+    }
+    return noErr;
+}
+
+// The answers of a file system that cannot store these permission bits: FUSE file systems without
+// a chmod (ENOSYS), and FAT, which refuses any mode it cannot hold (EPERM).
+bool ModesRefused(int error) { return error == ENOSYS || error == ENOTSUP || error == EPERM; }
+
+// Gives to the permission bits wanted, or as many of them as its file system keeps, as cp does.
+OSErr CopyMode(int to, mode_t wanted, dev_t device) {
+    if (FileSystemHas(device, kModes)) {
+        if (fchmod(to, wanted) == 0) {
+            return noErr;
+        }
+        if (!ModesRefused(errno)) {
+            return OSErrFromErrno(errno);
+        }
+        // EPERM: FAT refuses this mode but takes others.
+        if (errno != EPERM) {
+            FileSystemLacks(device, kModes);
+        }
+    }
+    // FAT keeps one thing, whether the file may be written, and takes a mode that changes only that.
+    struct stat now {};
+    if ((wanted & S_IWUSR) == 0 && FileSystemHas(device, kModes) && fstat(to, &now) == 0) {
+        fchmod(to, now.st_mode & 07777 & ~mode_t{0222});
+    }
+    FileSystemDropped(device, kModes);
+    // What the file system cannot store is told in one line: whether it takes extended attributes
+    // at all is asked of the copy now, without changing it, rather than learnt from a later file.
+    if (FileSystemHas(device, kUserAttributes) && fgetxattr(to, "user.xdg.comment", nullptr, 0) < 0 &&
+        errno == ENOTSUP) {
+        FileSystemLacks(device, kUserAttributes);
+        FileSystemDropped(device, kUserAttributes);
     }
     return noErr;
 }
 
 // Gives to the permission bits and the access and modification times of status; the times last,
 // so that nothing done to the copy afterwards moves them.
-OSErr CopyModeAndTimes(int to, const struct stat& status) {
-    if (fchmod(to, status.st_mode & 07777) != 0) {
-        return OSErrFromErrno(errno);
+OSErr CopyModeAndTimes(int to, const struct stat& status, dev_t device) {
+    if (const OSErr error = CopyMode(to, status.st_mode & 07777, device); error != noErr) {
+        return error;
     }
     const struct timespec times[2] = {status.st_atim, status.st_mtim};
     if (futimens(to, times) != 0) {
@@ -162,9 +208,9 @@ OSErr CopyModeAndTimes(int to, const struct stat& status) {
 
 }  // namespace
 
-OSErr CopyMetadata(int from, int to, const struct stat& status, UserAttributes rule) {
-    if (const OSErr error = CopyExtendedAttributes(from, to, rule); error != noErr) {
+OSErr CopyMetadata(int from, int to, const struct stat& status, UserAttributes rule, dev_t device) {
+    if (const OSErr error = CopyExtendedAttributes(from, to, rule, device); error != noErr) {
         return error;
     }
-    return CopyModeAndTimes(to, status);
+    return CopyModeAndTimes(to, status, device);
 }

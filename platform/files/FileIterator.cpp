@@ -20,6 +20,9 @@ struct OpaqueFSIterator {
     dev_t device;
     struct timespec modifiedAtOpen;
     struct timespec changedAtOpen;
+    /// Whether the listing's inode numbers are the objects' own, learnt from the first file: a
+    /// FUSE file system without use_ino (fusefat, exfat-fuse) lists numbers of its own.
+    enum class ListedInodes { unknown, own, others } listedInodes = ListedInodes::unknown;
 };
 
 namespace {
@@ -52,8 +55,10 @@ struct dirent* NextEntry(DIR* stream, int& error) {
 }
 
 // The identity and kind of a listed entry. The listing already tells them for a file, a link or a
-// special file, which cannot be a mount point's root; a folder may be one, and is asked.
-bool StatusOfEntry(const OpaqueFSIterator& iterator, const struct dirent& entry, bool wantAll, struct stat& status) {
+// special file, which cannot be a mount point's root, where its inode numbers are the objects' own;
+// a folder may be a mount point, and is asked.
+bool StatusOfEntry(OpaqueFSIterator& iterator, const struct dirent& entry, bool wantAll, struct stat& status) {
+    using ListedInodes = OpaqueFSIterator::ListedInodes;
     mode_t kind = 0;
     switch (entry.d_type) {
     case DT_REG: kind = S_IFREG; break;
@@ -64,8 +69,14 @@ bool StatusOfEntry(const OpaqueFSIterator& iterator, const struct dirent& entry,
     case DT_BLK: kind = S_IFBLK; break;
     default: break;
     }
-    if (kind == 0 || wantAll) {
-        return fstatat(dirfd(iterator.stream), entry.d_name, &status, AT_SYMLINK_NOFOLLOW) == 0;
+    if (kind == 0 || wantAll || iterator.listedInodes != ListedInodes::own) {
+        if (fstatat(dirfd(iterator.stream), entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            return false;
+        }
+        if (kind != 0 && iterator.listedInodes == ListedInodes::unknown) {
+            iterator.listedInodes = status.st_ino == entry.d_ino ? ListedInodes::own : ListedInodes::others;
+        }
+        return true;
     }
     status = {};
     status.st_dev = iterator.device;

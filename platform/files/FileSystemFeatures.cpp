@@ -7,6 +7,8 @@ namespace {
 struct Features {
     unsigned withheld = 0;
     std::unordered_map<dev_t, unsigned> lacking;
+    std::unordered_map<dev_t, unsigned> dropped;
+    std::unordered_map<dev_t, unsigned> told;
 };
 
 Features& TheFeatures() {
@@ -27,7 +29,23 @@ bool FileSystemHas(dev_t device, FileSystemFeature feature) {
 
 void FileSystemLacks(dev_t device, FileSystemFeature feature) { TheFeatures().lacking[device] |= feature; }
 
+void FileSystemDropped(dev_t device, FileSystemFeature feature) { TheFeatures().dropped[device] |= feature; }
+
+unsigned TakeDroppedFeatures(dev_t device) {
+    Features& features = TheFeatures();
+    const auto found = features.dropped.find(device);
+    if (found == features.dropped.end()) {
+        return 0;
+    }
+    unsigned& told = features.told[device];
+    const unsigned untold = found->second & ~told;
+    told |= untold;
+    return untold;
+}
+
 void WithholdFileSystemFeatures(unsigned features) {
     TheFeatures().withheld = features;
     TheFeatures().lacking.clear();
+    TheFeatures().dropped.clear();
+    TheFeatures().told.clear();
 }

@@ -11,6 +11,10 @@ enum FileSystemFeature : unsigned {
     kRenameNoReplace = 1U << 1,     ///< renameat2 with RENAME_NOREPLACE
     kCloning = 1U << 2,             ///< the FICLONE ioctl
     kKernelCopy = 1U << 3,          ///< copy_file_range
+    kHardLinks = 1U << 4,           ///< linkat
+    kModes = 1U << 5,               ///< fchmod to any permission bits
+    kUserAttributes = 1U << 6,      ///< extended attributes of the user namespace
+    kFolderOverEmpty = 1U << 7,     ///< a rename of a folder onto an empty folder, which it replaces
 };
 
 /// Whether the feature is worth trying on the file system of device.
@@ -19,6 +23,14 @@ bool FileSystemHas(dev_t device, FileSystemFeature feature);
 /// Records that the file system of device refused the feature; it is not tried there again.
 void FileSystemLacks(dev_t device, FileSystemFeature feature);
 
+/// Records that copies onto the file system of device do without the feature (they cannot keep
+/// their source's permissions or user attributes there), to be told once.
+void FileSystemDropped(dev_t device, FileSystemFeature feature);
+
+/// The features that copies onto device did without and that no earlier call has returned: each is
+/// told once per process and file system.
+unsigned TakeDroppedFeatures(dev_t device);
+
 /// Test seam: the features in the mask count as missing on every file system, as if each had
-/// refused them, until the mask is set again (0 gives everything back, and forgets what was learnt).
+/// refused them, until the mask is set again (0 gives everything back, and forgets what was learnt and told).
 void WithholdFileSystemFeatures(unsigned features);

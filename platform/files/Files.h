@@ -144,8 +144,21 @@ OSErr FSCopyObjectSync(const FSRef* source, const FSRef* destDir, const std::u16
                        FSRef* target, OptionBits options);
 
 /// Moves source into destDir under destName (or its own name) without replacing anything (dupFNErr).
-/// Across file systems the source is removed only once its copy is complete in place; a file whose
+/// Across file systems, and on one that can neither rename without replacing nor link (FAT), a
+/// file is copied, and the source is removed only once its copy is complete in place; a file whose
 /// source cannot then be removed stays where it was, a folder whose removal stopped halfway keeps
 /// its complete copy, and the status says why. paramErr as for FSCopyObjectSync.
 OSErr FSMoveObjectSync(const FSRef* source, const FSRef* destDir, const std::u16string* destName,
                        FSRef* target, OptionBits options);
+
+/// Removes from folder what copies and moves of processes that are gone left there (their hidden
+/// temporaries, and an entry that one of them was making in place), once per folder and pool. The
+/// mover asks before it names anything in a destination, so that a rerun after a crash takes the
+/// names the killed run had claimed.
+OSErr FSRemoveAbandonedTemporaries(const FSRef* folder);
+
+/// What copies into the file system of folder had to leave out because it cannot store it (FAT:
+/// the permissions beyond whether a file may be written, the extended attributes), each thing told
+/// once per process and file system: 0 once everything is told.
+enum : unsigned { kFSUnkeptPermissions = 1U << 0, kFSUnkeptExtendedAttributes = 1U << 1 };
+unsigned FSTakeUnkeptAttributes(const FSRef* folder);

@@ -5,10 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "platform/base/Errors.h"
 #include "platform/base/UnicodeText.h"
+#include "platform/files/FileSystemFeatures.h"
 #include "platform/files/internal/FSRefTable.h"
 #include "platform/files/internal/FileDataCopy.h"
 #include "platform/files/internal/TemporaryEntry.h"
@@ -70,7 +73,7 @@ OSErr FillFile(int source, int copy, dev_t device, const struct stat& status, Us
     if (const OSErr error = CopyFileData(source, status, copy, device); error != noErr) {
         return error;
     }
-    return CopyMetadata(source, copy, status, rule);
+    return CopyMetadata(source, copy, status, rule, device);
 }
 
 OSErr FillFolder(int source, int folder, const char* name, dev_t device, const struct stat& status,
@@ -137,13 +140,69 @@ OSErr FillFolder(int source, int folder, const char* name, dev_t device, const s
             return error;
         }
     }
-    return CopyMetadata(source, copy.get(), status, rule);
+    return CopyMetadata(source, copy.get(), status, rule, device);
+}
+
+// Where the file system can neither rename without replacing nor link (FAT), the only claim on a
+// name that never replaces is its exclusive creation: the copy is made under its final name, which
+// a failure removes again while it still is the copy, and which a record of ours names meanwhile,
+// so that a later run removes it when this one is killed halfway.
+OSErr CopyFileInPlace(int source, const struct stat& opened, const Destination& destination, UserAttributes rule) {
+    InPlaceRecord record;
+    if (const OSErr error = OpenInPlaceRecord(destination.folder, destination.name, record); error != noErr) {
+        return error;
+    }
+    const char* name = destination.name.c_str();
+    RunBeforePublishHook();
+    const UniqueFd copy(openat(destination.folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    struct stat made {};
+    OSErr result = copy.valid() && fstat(copy.get(), &made) == 0 ? noErr : OSErrFromErrno(errno);
+    if (result == noErr) {
+        RecordInPlaceEntry(record, made.st_ino);
+        result = FillFile(source, copy.get(), destination.device, opened, rule);
+    }
+    struct stat there {};
+    if (result != noErr && copy.valid() && fstatat(destination.folder, name, &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+        SameObject(made, there)) {
+        unlinkat(destination.folder, name, 0);
+    }
+    CloseInPlaceRecord(destination.folder, record);
+    return result;
+}
+
+// A folder made in place, as a file is (CopyFileInPlace).
+OSErr CopyFolderInPlace(int source, const struct stat& opened, const Destination& destination, UserAttributes rule) {
+    InPlaceRecord record;
+    if (const OSErr error = OpenInPlaceRecord(destination.folder, destination.name, record); error != noErr) {
+        return error;
+    }
+    const char* name = destination.name.c_str();
+    RunBeforePublishHook();
+    struct stat made {};
+    OSErr result = mkdirat(destination.folder, name, S_IRWXU) == 0 &&
+                           fstatat(destination.folder, name, &made, AT_SYMLINK_NOFOLLOW) == 0
+                       ? noErr
+                       : OSErrFromErrno(errno);
+    if (result == noErr) {
+        RecordInPlaceEntry(record, made.st_ino);
+        result = FillFolder(source, destination.folder, name, destination.device, opened, rule);
+        struct stat there {};
+        if (result != noErr && fstatat(destination.folder, name, &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+            SameObject(made, there)) {
+            RemoveTree(destination.folder, destination.name, true);
+        }
+    }
+    CloseInPlaceRecord(destination.folder, record);
+    return result;
 }
 
 OSErr CopyFileInto(const ResolvedRef& item, const Destination& destination, UserAttributes rule, struct stat& opened) {
     UniqueFd source;
     if (const OSErr error = OpenSource(item.at, item.name.c_str(), item.status, 0, source, opened); error != noErr) {
         return error;
+    }
+    if (CopiesMadeInPlace(destination.device, false)) {
+        return CopyFileInPlace(source.get(), opened, destination, rule);
     }
     TemporaryFile temporary;
     if (const OSErr error = CreateTemporaryFile(destination.folder, destination.device, temporary); error != noErr) {
@@ -158,6 +217,11 @@ OSErr CopyFileInto(const ResolvedRef& item, const Destination& destination, User
         temporary.name.clear();
     }
     DiscardTemporaryFile(destination.folder, temporary);
+    // The publication has just found out that this file system can do it only in place.
+    if (result != noErr && CopiesMadeInPlace(destination.device, false)) {
+        return lseek(source.get(), 0, SEEK_SET) == 0 ? CopyFileInPlace(source.get(), opened, destination, rule)
+                                                      : OSErrFromErrno(errno);
+    }
     return result;
 }
 
@@ -165,6 +229,15 @@ OSErr CopyLinkInto(const ResolvedRef& item, const Destination& destination) {
     std::string text;
     if (const OSErr error = ReadLinkText(item.at, item.name.c_str(), item.status, text); error != noErr) {
         return error;
+    }
+    // A link is made whole, its text with it; only its times follow.
+    if (CopiesMadeInPlace(destination.device, false)) {
+        RunBeforePublishHook();
+        if (symlinkat(text.c_str(), destination.folder, destination.name.c_str()) != 0) {
+            return OSErrFromErrno(errno);
+        }
+        GiveLinkTimes(destination.folder, destination.name.c_str(), item.status);
+        return noErr;
     }
     std::string temporary;
     const auto makeLink = [&text](int at, const char* linkName) { return symlinkat(text.c_str(), at, linkName); };
@@ -193,10 +266,18 @@ OSErr CopyFolderInto(const ResolvedRef& item, const Destination& destination, Us
     if (FolderIsWithin(destination.folder, item.status)) {
         return paramErr;
     }
+    if (CopiesMadeInPlace(destination.device, true)) {
+        return CopyFolderInPlace(source.get(), opened, destination, rule);
+    }
     std::string temporary;
     const auto makeFolder = [](int at, const char* folderName) { return mkdirat(at, folderName, S_IRWXU); };
     if (const OSErr error = CreateTemporaryEntry(destination.folder, makeFolder, temporary); error != noErr) {
         return error;
+    }
+    const UniqueFd lock(
+        openat(destination.folder, temporary.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (lock.valid()) {
+        LockTemporary(lock.get());
     }
     OSErr result = FillFolder(source.get(), destination.folder, temporary.c_str(), destination.device, opened, rule);
     if (result == noErr) {
@@ -205,6 +286,10 @@ OSErr CopyFolderInto(const ResolvedRef& item, const Destination& destination, Us
     }
     if (result != noErr) {
         RemoveTree(destination.folder, temporary, true);
+    }
+    // The publication has just found out that this file system can do it only in place.
+    if (result != noErr && CopiesMadeInPlace(destination.device, true)) {
+        return CopyFolderInPlace(source.get(), opened, destination, rule);
     }
     return result;
 }
@@ -331,4 +416,29 @@ OSErr FSCopyObjectSync(const FSRef* source, const FSRef* destDir, const std::u16
         return status;
     }
     return target != nullptr ? MakeDestinationRef(destination, copied, target) : noErr;
+}
+
+unsigned FSTakeUnkeptAttributes(const FSRef* folder) {
+    if (folder == nullptr) {
+        return 0;
+    }
+    const unsigned dropped = TakeDroppedFeatures(static_cast<dev_t>(folder->device));
+    return ((dropped & kModes) != 0 ? kFSUnkeptPermissions : 0U) |
+           ((dropped & kUserAttributes) != 0 ? kFSUnkeptExtendedAttributes : 0U);
+}
+
+OSErr FSRemoveAbandonedTemporaries(const FSRef* folder) {
+    static std::set<std::pair<std::uint32_t, std::uint32_t>> swept;
+    constexpr std::size_t kForgetAfter = 4096;
+    int fd = -1;
+    if (const OSErr status = FolderOfRef(folder, fd); status != noErr) {
+        return status;
+    }
+    if (swept.size() > kForgetAfter) {
+        std::erase_if(swept, [](const auto& use) { return !FSRefTableLive(use.first, use.second); });
+    }
+    if (swept.emplace(folder->pathSlot, FSRefTableGeneration(folder->pathSlot)).second) {
+        RemoveAbandonedTemporaries(fd);
+    }
+    return noErr;
 }

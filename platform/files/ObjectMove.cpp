@@ -24,11 +24,12 @@ bool UnchangedSinceCopied(int folder, const char* name, const struct stat& copie
            SameTime(now.st_ctim, copied.st_ctim);
 }
 
-// Across file systems: a copy that must carry every attribute, then the removal of the source in
-// its own folder, and only while it is still what was copied (fBsyErr when it changed meanwhile).
-// A source that stays takes its copy back, unless it is a folder whose removal stopped halfway:
-// that one keeps its complete copy.
-OSErr MoveAcrossFileSystems(const ResolvedRef& item, const Destination& destination, struct stat& moved) {
+// Across file systems, or where a file system can neither rename without replacing nor link (FAT):
+// a copy that must carry every attribute, then the removal of the source in its own folder, and
+// only while it is still what was copied (fBsyErr when it changed meanwhile). A source that stays
+// takes its copy back, unless it is a folder whose removal stopped halfway: that one keeps its
+// complete copy.
+OSErr MoveByCopying(const ResolvedRef& item, const Destination& destination, struct stat& moved) {
     struct stat source {};
     if (const OSErr status = CopyEntryInto(item, destination, UserAttributes::KeepAll, moved, source);
         status != noErr) {
@@ -60,8 +61,8 @@ OSErr FSMoveObjectSync(const FSRef* source, const FSRef* destDir, const std::u16
     struct stat moved = item.status;
     const int error = RenameNoReplace(item.at, item.name.c_str(), destination.folder, destination.name.c_str(),
                                       destination.device, isFolder);
-    if (error == EXDEV) {
-        if (const OSErr status = MoveAcrossFileSystems(item, destination, moved); status != noErr) {
+    if (error == EXDEV || error == ENOTSUP) {
+        if (const OSErr status = MoveByCopying(item, destination, moved); status != noErr) {
             return status;
         }
     } else if (error != 0) {

@@ -1,13 +1,10 @@
 #include "platform/files/internal/TemporaryEntry.h"
 
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -17,26 +14,36 @@
 
 namespace {
 
-std::string NewTemporaryName() {
-    static std::uint64_t counter = 0;
-    std::uint64_t random = 0;
-    if (getrandom(&random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
-        random = static_cast<std::uint64_t>(getpid()) << 32;
-    }
-    random ^= ++counter;
-    std::array<char, 17> text{};
-    std::snprintf(text.data(), text.size(), "%016llx", static_cast<unsigned long long>(random));
-    return std::string(kTemporaryPrefix) + text.data();
-}
-
 // The errors of O_TMPFILE that only mean the file system or kernel cannot make unnamed files.
 bool UnnamedFilesUnsupported(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
+
+// Whether this process may do with the entry what its owner may: the kernel refuses some things
+// only to others (links under protected_hardlinks, renames in a sticky folder), with EPERM, the
+// answer FAT gives for what it cannot do at all.
+bool OwnEntry(int folder, const char* name) {
+    struct stat status {};
+    return geteuid() == 0 ||
+           (fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && status.st_uid == geteuid());
+}
+
+// The answer to a refused hard link: ENOTSUP when this file cannot be linked, and the file system
+// is remembered to have no links when that is why.
+int LinkRefused(int error, int folder, const char* name, dev_t device) {
+    if (error != EPERM && error != ENOTSUP && error != ENOSYS) {
+        return error;
+    }
+    if (error != EPERM || OwnEntry(folder, name)) {
+        FileSystemLacks(device, kHardLinks);
+    }
+    return ENOTSUP;
+}
 
 }  // namespace
 
 OSErr CreateTemporaryFile(int folder, dev_t device, TemporaryFile& file) {
     file.name.clear();
-    if (FileSystemHas(device, kUnnamedTemporaries)) {
+    // An unnamed file is given its name by a hard link.
+    if (FileSystemHas(device, kUnnamedTemporaries) && FileSystemHas(device, kHardLinks)) {
         file.fd = openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         if (file.fd >= 0) {
             return noErr;
@@ -50,7 +57,11 @@ OSErr CreateTemporaryFile(int folder, dev_t device, TemporaryFile& file) {
         folder,
         [&file](int at, const char* name) {
             file.fd = openat(at, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-            return file.fd >= 0 ? 0 : -1;
+            if (file.fd < 0) {
+                return -1;
+            }
+            LockTemporary(file.fd);
+            return 0;
         },
         file.name);
 }
@@ -66,10 +77,11 @@ void DiscardTemporaryFile(int folder, TemporaryFile& file) {
     }
 }
 
-OSErr CreateTemporaryEntry(int folder, const std::function<int(int, const char*)>& make, std::string& name) {
+OSErr CreateTemporaryEntry(int folder, const std::function<int(int, const char*)>& make, std::string& name,
+                           std::string_view suffix) {
     constexpr int kAttempts = 100;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        name = NewTemporaryName();
+        name = NewTemporaryName(suffix);
         if (make(folder, name.c_str()) == 0) {
             return noErr;
         }
@@ -121,9 +133,12 @@ int RenameNoReplace(int fromFolder, const char* fromName, int toFolder, const ch
         FileSystemLacks(device, kRenameNoReplace);
     }
     if (!isFolder) {
+        if (!FileSystemHas(device, kHardLinks)) {
+            return ENOTSUP;
+        }
         // A hard link refuses an existing name as atomically as RENAME_NOREPLACE does.
         if (linkat(fromFolder, fromName, toFolder, toName, 0) != 0) {
-            return errno;
+            return LinkRefused(errno, fromFolder, fromName, device);
         }
         if (unlinkat(fromFolder, fromName, 0) != 0) {
             const int error = errno;
@@ -134,15 +149,62 @@ int RenameNoReplace(int fromFolder, const char* fromName, int toFolder, const ch
     }
     // A folder cannot be linked: claim the name with an empty folder of our own, which the folder
     // may then take the place of; anything put into it meanwhile makes the rename fail.
+    if (!FileSystemHas(device, kFolderOverEmpty)) {
+        return ENOTSUP;
+    }
     if (mkdirat(toFolder, toName, 0700) != 0) {
         return errno;
     }
     if (renameat(fromFolder, fromName, toFolder, toName) != 0) {
         const int error = errno;
         unlinkat(toFolder, toName, AT_REMOVEDIR);
-        return error;
+        // fusefat never puts a folder in the place of another: it can only be copied there.
+        if (error != EPERM || !OwnEntry(fromFolder, fromName)) {
+            return error;
+        }
+        FileSystemLacks(device, kFolderOverEmpty);
+        return ENOTSUP;
     }
     return 0;
+}
+
+OSErr OpenInPlaceRecord(int folder, const std::string& entryName, InPlaceRecord& record) {
+    const OSErr made = CreateTemporaryEntry(
+        folder,
+        [&record](int at, const char* name) {
+            record.fd = UniqueFd(openat(at, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            return record.fd.valid() ? 0 : -1;
+        },
+        record.name, kInPlaceRecordSuffix);
+    if (made != noErr) {
+        return made;
+    }
+    LockTemporary(record.fd.get());
+    const std::string text = entryName + '\0';
+    if (write(record.fd.get(), text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+        const int error = errno;
+        CloseInPlaceRecord(folder, record);
+        return OSErrFromErrno(error);
+    }
+    return noErr;
+}
+
+void RecordInPlaceEntry(const InPlaceRecord& record, ino_t inode) {
+    const std::string text = std::to_string(inode);
+    // A record left without its inode still lets the entry go while it is empty.
+    (void)!write(record.fd.get(), text.data(), text.size());
+}
+
+void CloseInPlaceRecord(int folder, InPlaceRecord& record) {
+    if (!record.name.empty()) {
+        unlinkat(folder, record.name.c_str(), 0);
+        record.name.clear();
+    }
+    record.fd = UniqueFd();
+}
+
+bool CopiesMadeInPlace(dev_t device, bool isFolder) {
+    return !FileSystemHas(device, kRenameNoReplace) && !FileSystemHas(device, isFolder ? kFolderOverEmpty : kHardLinks);
 }
 
 OSErr RemoveTree(int folder, const std::string& name, bool ownTree) {

@@ -1,5 +1,6 @@
 // Tests that run once with every optional file-system feature and once without each of them, so
-// that the fallbacks are run on any file system, not only the ones this machine's disk needs.
+// that the fallbacks are run on any file system, not only the ones this machine's disk needs. The
+// permissions and user attributes that FAT cannot store are taken away by the tests that need it.
 #pragma once
 
 #include <ostream>
@@ -28,7 +29,9 @@ inline std::vector<Withheld> EveryFeatureSetting() {
             {kRenameNoReplace, "NoRenameNoReplace"},
             {kCloning, "NoClone"},
             {kKernelCopy, "NoCopyFileRange"},
-            {kUnnamedTemporaries | kRenameNoReplace | kCloning | kKernelCopy, "NoOptionalFeature"}};
+            {kRenameNoReplace | kHardLinks, "NoRenameNoReplaceNoLinks"},
+            {kUnnamedTemporaries | kRenameNoReplace | kCloning | kKernelCopy | kHardLinks | kFolderOverEmpty,
+             "NoOptionalFeature"}};
 }
 
 inline std::string SettingName(const ::testing::TestParamInfo<Withheld>& each) { return each.param.name; }

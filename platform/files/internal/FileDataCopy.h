@@ -16,5 +16,8 @@ enum class UserAttributes { KeepWhatFits, KeepAll };
 /// written. On failure to holds part of the data.
 OSErr CopyFileData(int from, const struct stat& status, int to, dev_t device);
 
-/// Extended attributes, permissions and times of status from from onto to, in that order.
-OSErr CopyMetadata(int from, int to, const struct stat& status, UserAttributes rule);
+/// Extended attributes, permissions and times of status from from onto to, on the file system of
+/// device, in that order. Permissions that file system refuses (FAT keeps only whether a file is
+/// writable) are kept as far as it can, as cp does; what it cannot keep is noted with
+/// FileSystemDropped.
+OSErr CopyMetadata(int from, int to, const struct stat& status, UserAttributes rule, dev_t device);

@@ -43,6 +43,6 @@ bool FolderIsWithin(int folder, const struct stat& ancestor);
 /// The reference of the entry destination.name, whose status is status.
 OSErr MakeDestinationRef(const Destination& destination, const struct stat& status, FSRef* ref);
 
-/// Test seam: runs once a copy is complete, just before it is published under its final name.
-/// An empty function removes it.
+/// Test seam: runs once a copy is complete, just before it is published under its final name; where
+/// a copy is made in place, just before that name is claimed. An empty function removes it.
 void SetBeforePublishHook(std::function<void()> hook);

@@ -144,4 +144,32 @@ TEST_P(ObjectCopyTest, FolderTheUserMayNotWrite) {
 
 INSTANTIATE_TEST_SUITE_P(, ObjectCopyTest, ::testing::ValuesIn(EveryFeatureSetting()), SettingName);
 
+// FAT: no permissions beyond writability, no extended attributes, no links, no RENAME_NOREPLACE.
+TEST(ObjectCopyOntoFat, KeepsWhatTheFileSystemCanHoldAndSaysOnceWhatNot) {
+    const TempDir dir;
+    WithholdFileSystemFeatures(kModes | kUserAttributes | kHardLinks | kRenameNoReplace | kUnnamedTemporaries);
+    fs::create_directories(dir / "to");
+    for (const char* name : {"a", "b"}) {
+        WriteFile(dir / (std::string("from/") + name), name);
+        if (UserXattrsSupported(dir.path())) {
+            SetXattr(dir / (std::string("from/") + name), "user.tag", "red");
+        }
+        chmod((dir / (std::string("from/") + name)).c_str(), 0444);
+    }
+    const struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+    utimensat(AT_FDCWD, (dir / "from/a").c_str(), times, 0);
+    const FSRef into = EntryRef(dir / "to");
+    EXPECT_EQ(Copy(dir / "from/a", dir / "to"), noErr);
+    const unsigned firstTold = FSTakeUnkeptAttributes(&into);
+    EXPECT_EQ(Copy(dir / "from/b", dir / "to"), noErr);
+    const unsigned secondTold = FSTakeUnkeptAttributes(&into);
+    WithholdFileSystemFeatures(0);
+    EXPECT_EQ(firstTold, kFSUnkeptPermissions | (UserXattrsSupported(dir.path()) ? kFSUnkeptExtendedAttributes : 0U));
+    EXPECT_EQ(secondTold, 0U) << "told once per file system";
+    EXPECT_EQ(ListNames(dir / "to"), (Names{"a", "b"}));
+    EXPECT_EQ(ReadFile(dir / "to/a") + ReadFile(dir / "to/b"), "ab");
+    EXPECT_EQ(std::get<1>(Status(dir / "to/a")), 1000000000) << "the modification time is kept";
+    EXPECT_EQ(GetXattr(dir / "to/a", "user.tag"), std::nullopt);
+}
+
 }  // namespace

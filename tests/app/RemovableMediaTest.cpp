@@ -1,0 +1,294 @@
+// Camera cards and USB sticks: FAT and exFAT images, mounted by the kernel where it has the file
+// system and else by its FUSE implementation, with the seven commands run on them as a user runs
+// them, and a run killed in the middle of a large copy.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "support/RunProgram.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+bool Succeeds(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+bool KernelHas(const std::string& type) {
+    std::ifstream in("/proc/filesystems");
+    for (std::string line; std::getline(in, line);) {
+        if (line.ends_with("\t" + type)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A fresh image of kind ("vfat" or "exfat") mounted on at: by the kernel where it has the file
+// system, else by fusefat or exfat-fuse; unmounted, even when the test fails, when it goes.
+class MountedImage {
+public:
+    MountedImage(const std::string& image, const std::string& kind, const std::string& at) : at_(at) {
+        fs::create_directories(at);
+        const bool fat = kind == "vfat";
+        const std::string mkfs = fat ? "mkfs.vfat" : "mkfs.exfat";
+        const std::string fuse = fat ? "fusefat" : "mount.exfat-fuse";
+        if (geteuid() != 0) {
+            reason = "mounting an image needs root";
+        } else if (!Succeeds("command -v " + mkfs)) {
+            reason = mkfs + " is missing (Debian " + (fat ? "dosfstools" : "exfatprogs") + ", scripts/setup)";
+        } else if (!Succeeds("truncate -s 256M " + Quoted(image)) || !Succeeds(mkfs + " " + Quoted(image))) {
+            reason = "could not make the image";
+        } else if (KernelHas(kind) && Succeeds("mount -o loop -t " + kind + " " + Quoted(image) + " " + Quoted(at))) {
+            how = "kernel " + kind;
+        } else if (access("/dev/fuse", R_OK | W_OK) != 0 || !Succeeds("command -v " + fuse)) {
+            reason = "the kernel has no " + kind + " and " + fuse + " or /dev/fuse is missing";
+        } else if (fat && Succeeds("fusefat -o rw+ " + Quoted(image) + " " + Quoted(at))) {
+            how = "fusefat";
+        } else if (!fat && AttachLoop(image) && Succeeds(fuse + " " + loop_ + " " + Quoted(at))) {
+            how = "exfat-fuse";
+        } else {
+            reason = "neither the kernel nor " + fuse + " could mount the image here";
+        }
+    }
+    ~MountedImage() {
+        if (!how.empty() && !Succeeds("fusermount -u " + Quoted(at_)) && !Succeeds("umount " + Quoted(at_))) {
+            Succeeds("umount -l " + Quoted(at_));
+        }
+        if (!loop_.empty()) {
+            Succeeds("losetup -d " + loop_);
+        }
+    }
+    MountedImage(const MountedImage&) = delete;
+    MountedImage& operator=(const MountedImage&) = delete;
+
+    std::string how;     ///< what mounted it; empty when it is not mounted
+    std::string reason;  ///< why it is not mounted
+
+private:
+    // exfat-fuse run by root wants a block device.
+    bool AttachLoop(const std::string& image) {
+        FILE* out = popen(("losetup -f --show " + Quoted(image) + " 2>/dev/null").c_str(), "r");
+        char device[64] = {};
+        const bool attached = out != nullptr && std::fgets(device, sizeof device, out) != nullptr;
+        if (out != nullptr) {
+            pclose(out);
+        }
+        loop_ = attached ? std::string(device, std::strcspn(device, "\n")) : std::string();
+        return !loop_.empty();
+    }
+    std::string at_;
+    std::string loop_;
+};
+
+const char* const kCommands[] = {"Aggregate Files by Extension",
+                                 "Aggregate Files by File Type",
+                                 "Aggregate Files by Mime Type",
+                                 "Aggregate Files by Modification Date",
+                                 "Aggregate Files by Creation Date",
+                                 "Aggregate Files by Modification Date Ignoring Days",
+                                 "Aggregate Files by Creation Date Ignoring Days"};
+
+// Noon, so that a file system that keeps local time cannot move it to another day.
+constexpr std::time_t kMarch5th2007 = 1173096000;
+constexpr std::time_t kJanuary10th2006 = 1136894400;
+
+void WriteDated(const std::string& path, const std::string& bytes, std::time_t when) {
+    WriteFile(path, bytes);
+    const struct timespec times[2] = {{when, 0}, {when, 0}};
+    utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+std::string Formatted(std::time_t when, const char* format) {
+    char text[64];
+    struct tm parts {};
+    gmtime_r(&when, &parts);
+    return std::string(text, std::strftime(text, sizeof text, format, &parts));
+}
+
+std::optional<std::time_t> BirthTime(const std::string& path) {
+    struct statx info {};
+    if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &info) != 0 || (info.stx_mask & STATX_BTIME) == 0) {
+        return std::nullopt;
+    }
+    return info.stx_btime.tv_sec;
+}
+
+// Every name under folder, at any depth, that is one of our temporaries; while a run changes the
+// folder, those seen before an entry vanished under the walk.
+Names TemporariesUnder(const std::string& folder) {
+    Names found;
+    std::error_code error;
+    for (fs::recursive_directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+        if (entry->path().filename().string().starts_with(".corvane-")) {
+            found.push_back(entry->path().string());
+        }
+    }
+    return found;
+}
+
+std::size_t CountStartingWith(const std::vector<std::string>& lines, const std::string& start) {
+    return static_cast<std::size_t>(
+        std::count_if(lines.begin(), lines.end(), [&](const std::string& line) { return line.starts_with(start); }));
+}
+
+class RemovableMedia : public ::testing::TestWithParam<std::string> {
+protected:
+    std::map<std::string, std::string> Environment() const {
+        return {{"HOME", dir / "home"}, {"XDG_CONFIG_HOME", dir / "home/.config"}, {"TZ", "UTC"}, {"LC_ALL", "C"}};
+    }
+    ProgramResult Run(const std::string& command, const std::string& folder) const {
+        return RunCorvane({"run", command, folder}, Environment());
+    }
+    TempDir dir;
+};
+
+}  // namespace
+
+TEST_P(RemovableMedia, EveryCommandOnTheCard) {
+    const std::string card = dir / "card";
+    const MountedImage mounted(dir / "card.img", GetParam(), card);
+    if (mounted.how.empty()) {
+        GTEST_SKIP() << mounted.reason;
+    }
+    for (int command = 0; command < 7; ++command) {
+        const std::string folder = card + "/c" + std::to_string(command);
+        WriteDated(folder + "/a.txt", "alpha", kMarch5th2007);
+        WriteDated(folder + "/b.jpg", "beta", kJanuary10th2006);
+        WriteDated(folder + "/notes", "no extension", kMarch5th2007);
+        const std::optional<std::time_t> born = BirthTime(folder + "/a.txt");
+        const ProgramResult result = Run(kCommands[command], folder);
+        const std::vector<std::string> lines = result.logLines();
+        SCOPED_TRACE(std::string(kCommands[command]) + " on " + mounted.how + "\n" + result.err);
+        const Names untouched{"a.txt", "b.jpg", "notes"};
+        switch (command) {
+        case 0:
+        case 1: {
+            const std::string txt = command == 0 ? "/txt" : "/TEXT";
+            const std::string jpg = command == 0 ? "/jpg" : "/JPEG";
+            EXPECT_EQ(ReadFile(folder + txt + "/a.txt") + ReadFile(folder + jpg + "/b.jpg"), "alphabeta");
+            EXPECT_EQ(result.exitStatus, 0);
+            break;
+        }
+        case 2:
+            // FAT and exFAT refuse the ':' of text:plain and image:jpeg: said, and nothing moves.
+            EXPECT_EQ(ListNames(folder), untouched);
+            EXPECT_EQ(CountStartingWith(lines, "The folder \"text/plain\" could not be made in \"" + folder + "\"."), 1U);
+            EXPECT_EQ(result.exitStatus, 1);
+            break;
+        case 3:
+        case 5: {
+            const char* format = command == 3 ? "%b %d, %Y" : "%b %Y";
+            EXPECT_EQ(ListNames(folder + "/2007"), Names{Formatted(kMarch5th2007, format)});
+            EXPECT_EQ(ReadFile(folder + "/2007/" + Formatted(kMarch5th2007, format) + "/a.txt"), "alpha");
+            EXPECT_EQ(ReadFile(folder + "/2006/" + Formatted(kJanuary10th2006, format) + "/b.jpg"), "beta");
+            EXPECT_EQ(result.exitStatus, 0);
+            break;
+        }
+        default: {
+            const char* format = command == 4 ? "%b %d, %Y" : "%b %Y";
+            if (born) {
+                EXPECT_EQ(ReadFile(folder + "/" + Formatted(*born, "%Y") + "/" + Formatted(*born, format) + "/a.txt"),
+                          "alpha");
+            } else {
+                EXPECT_EQ(ListNames(folder), untouched) << "no birth times here: every file stays";
+            }
+            EXPECT_EQ(result.exitStatus, 0);
+        }
+        }
+        EXPECT_EQ(ReadFile(folder + "/a.txt") + ReadFile(folder + "/b.jpg"), "alphabeta") << "originals stay";
+        EXPECT_LE(CountStartingWith(lines, "The file system of "), 1U) << "told once per run and file system";
+        EXPECT_EQ(TemporariesUnder(folder), Names{});
+    }
+}
+
+TEST_P(RemovableMedia, CommentsTheCardCannotKeepFailTheirFilesAndLeaveEveryoneElseThere) {
+    const std::string folder = dir / "photos";
+    WriteDated(folder + "/a.txt", "alpha", kMarch5th2007);
+    WriteDated(folder + "/b.txt", "beta", kMarch5th2007);
+    if (!UserXattrsSupported(folder)) {
+        GTEST_SKIP() << "this file system takes no user extended attributes";
+    }
+    SetXattr(folder + "/a.txt", "user.xdg.comment", "holiday");
+    // The extension's key folder, then the year folder, is the card.
+    for (const std::string key : {"txt", "2007"}) {
+        const MountedImage mounted(dir / "card.img", GetParam(), folder + "/" + key);
+        if (mounted.how.empty()) {
+            GTEST_SKIP() << mounted.reason;
+        }
+        const ProgramResult result =
+            Run(key == "txt" ? "Aggregate Files by Extension" : "Aggregate Files by Modification Date", folder);
+        const std::vector<std::string> lines = result.logLines();
+        SCOPED_TRACE(key + " on " + mounted.how + "\n" + result.err);
+        const std::string placed = key == "txt" ? folder + "/txt" : folder + "/2007/" + Formatted(kMarch5th2007, "%b %d, %Y");
+        EXPECT_EQ(ListNames(placed), (Names{"a.txt", "b.txt"})) << "a copy whose comment failed stays";
+        EXPECT_EQ(ReadFile(placed + "/a.txt") + ReadFile(placed + "/b.txt"), "alphabeta");
+        EXPECT_EQ(CountStartingWith(lines, "The file \"" + folder + "/a.txt\" could not be moved"), 1U);
+        EXPECT_EQ(CountStartingWith(lines, "The file \"" + folder + "/b.txt\" could not be moved"), 0U);
+        EXPECT_EQ(CountStartingWith(lines, "The file system of \"" + folder + "/" + key + "\" cannot store "), 1U);
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_EQ(GetXattr(folder + "/a.txt", "user.xdg.comment"), "holiday") << "the original keeps its comment";
+        EXPECT_EQ(TemporariesUnder(folder), Names{});
+    }
+}
+
+TEST_P(RemovableMedia, ARunKilledInTheMiddleOfALargeCopyLeavesNothingBehindAfterTheNextRun) {
+    const std::string card = dir / "card";
+    const MountedImage mounted(dir / "card.img", GetParam(), card);
+    if (mounted.how.empty()) {
+        GTEST_SKIP() << mounted.reason;
+    }
+    const std::string folder = card + "/DCIM";
+    const std::string big(96 << 20, 'v');
+    // A small package first, so that the large one is copied the way this file system needs from the start.
+    WriteFile(folder + "/Album.app/cover", "cover");
+    WriteFile(folder + "/Clip.app/video", big);
+    const pid_t child = fork();
+    if (child == 0) {
+        for (const auto& [name, value] : Environment()) {
+            setenv(name.c_str(), value.c_str(), 1);
+        }
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDERR_FILENO);
+        execl(CORVANE_BINARY, CORVANE_BINARY, "run", "Aggregate Files by Extension", folder.c_str(), nullptr);
+        _exit(127);
+    }
+    // Killed once the copy has begun: a listing, unlike a file's size, is never cached by FUSE.
+    const std::string partial = folder + "/app/Clip.app/video";
+    for (int tries = 0; tries < 5000 && !(fs::is_directory(folder + "/app") && !TemporariesUnder(folder + "/app").empty());
+         ++tries) {
+        usleep(2000);
+    }
+    usleep(100000);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    if (TemporariesUnder(folder).empty()) {
+        GTEST_SKIP() << "the copy ended before the run could be killed, or never began";
+    }
+    const ProgramResult rerun = Run("Aggregate Files by Extension", folder);
+    EXPECT_EQ(rerun.exitStatus, 0) << rerun.err;
+    EXPECT_EQ(TemporariesUnder(folder), Names{});
+    const Names placed = ListNames(folder + "/app");
+    EXPECT_EQ(CountStartingWith(placed, "Clip"), 1U) << "the partial copy is gone, its name taken anew";
+    EXPECT_TRUE(ReadFile(partial) == big) << "the copy is whole";
+}
+
+INSTANTIATE_TEST_SUITE_P(, RemovableMedia, ::testing::Values("vfat", "exfat"),
+                         [](const auto& each) { return each.param; });
