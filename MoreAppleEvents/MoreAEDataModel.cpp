@@ -5,6 +5,8 @@
 
 #include "platform/base/Assertions.h"
 
+namespace corvane {
+
 OSErr MoreAECreateAEDescFromCFString(const std::u16string* string, AEDesc* result) {
     if (string == nullptr || result == nullptr) {
         return paramErr;
@@ -50,3 +52,5 @@ OSErr MoreAEDisposeDesc(AEDesc* desc) {
     CORVANE_ASSERT(junk == noErr);
     return noErr;
 }
+
+}  // namespace corvane

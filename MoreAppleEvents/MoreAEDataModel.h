@@ -7,6 +7,8 @@
 
 #include "platform/events/AppleEvents.h"
 
+namespace corvane {
+
 /// A 'utxt' descriptor of all of the string's UTF-16 code units, two bytes each, no terminator; the
 /// empty string gives a descriptor without data. paramErr when either argument is missing
 /// (result untouched); memFullErr when the text cannot be copied, result then the null descriptor.
@@ -21,3 +23,5 @@ OSErr MoreAEGetCFStringFromDescriptor(const AEDesc* desc, std::optional<std::u16
 /// Disposes the descriptor, which is then the null descriptor; returns 0. Given no descriptor, or
 /// a disposal that fails, it ends the process through the assertion reporter.
 OSErr MoreAEDisposeDesc(AEDesc* desc);
+
+}  // namespace corvane

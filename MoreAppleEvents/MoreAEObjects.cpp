@@ -8,6 +8,8 @@
 #include "platform/events/AERegistry.h"
 #include "platform/files/HFSPaths.h"
 
+namespace corvane {
+
 OSErr MoreAEOCreateObjSpecifierFromFSRef(const FSRef* item, AEDesc* objSpec) {
     if (item == nullptr) {
         return paramErr;
@@ -47,3 +49,5 @@ OSErr MoreAEOCreateObjSpecifierFromCFURLRef(const CFURL* url, AEDesc* objSpec) {
     MoreAEDisposeDesc(&name);
     return err;
 }
+
+}  // namespace corvane

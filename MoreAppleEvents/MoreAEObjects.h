@@ -6,6 +6,8 @@
 #include "platform/files/CFURL.h"
 #include "platform/files/Files.h"
 
+namespace corvane {
+
 /// The specifier of the item, made through its file URL. paramErr without an item,
 /// coreFoundationUnknownErr (-4960) when it has no file URL; otherwise as for a URL. On 0 objSpec
 /// holds a new specifier for the caller to dispose.
@@ -16,3 +18,5 @@ OSErr MoreAEOCreateObjSpecifierFromFSRef(const FSRef* item, AEDesc* objSpec);
 /// coreFoundationUnknownErr when the URL has no HFS path, memFullErr when the text cannot be had.
 /// On 0 objSpec holds a new specifier for the caller to dispose.
 OSErr MoreAEOCreateObjSpecifierFromCFURLRef(const CFURL* url, AEDesc* objSpec);
+
+}  // namespace corvane

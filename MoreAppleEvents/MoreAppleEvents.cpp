@@ -3,6 +3,8 @@
 #include "MoreAppleEvents/MoreAEDataModel.h"
 #include "platform/base/Threads.h"
 
+namespace corvane {
+
 const AEIdleUPP gAEIdleUPP = NewAEIdleUPP(MyAEIdleProc);
 
 namespace {
@@ -57,3 +59,5 @@ OSErr MoreAESendEventNoReturnValue(AEIdleUPP idleProc, const AppleEvent* event) 
     MoreAEDisposeDesc(&reply);
     return err;
 }
+
+}  // namespace corvane

@@ -4,6 +4,8 @@
 
 #include "platform/events/AppleEvents.h"
 
+namespace corvane {
+
 /// The idle routine of every send that waits: MyAEIdleProc, made before main runs and kept for the
 /// life of the process.
 extern const AEIdleUPP gAEIdleUPP;
@@ -23,3 +25,5 @@ OSErr MoreAESendEventReturnAEDesc(AEIdleUPP idleProc, const AppleEvent* event, D
 /// When it waited and the send succeeded, the reply's 'errn' ('shor') is the result, 0 without
 /// one; otherwise the send's status. The event is not disposed.
 OSErr MoreAESendEventNoReturnValue(AEIdleUPP idleProc, const AppleEvent* event);
+
+}  // namespace corvane

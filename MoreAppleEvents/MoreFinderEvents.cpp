@@ -5,6 +5,8 @@
 #include "MoreAppleEvents/MoreAppleEvents.h"
 #include "platform/events/AERegistry.h"
 
+namespace corvane {
+
 OSErr MoreFEGetCommentCFString(const FSRef* item, std::optional<std::u16string>* comment, AEIdleUPP idleProc) {
     if (idleProc == nullptr) {
         return paramErr;
@@ -60,3 +62,5 @@ OSErr MoreFESetCommentCFString(const FSRef* item, const std::u16string* comment,
     MoreAEDisposeDesc(&fileObject);
     return err;
 }
+
+}  // namespace corvane

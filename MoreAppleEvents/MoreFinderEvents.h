@@ -9,6 +9,8 @@
 #include "platform/events/AppleEvents.h"
 #include "platform/files/Files.h"
 
+namespace corvane {
+
 /// The Finder's signature, the address of every comment event.
 constexpr OSType gFinderSignature = kFinderSignature;
 
@@ -23,3 +25,5 @@ OSErr MoreFEGetCommentCFString(const FSRef* item, std::optional<std::u16string>*
 /// routine it waits, and 0 means that the Finder took the comment; without one it does not wait
 /// and the result is the send's status. paramErr without an item or comment (nothing is sent).
 OSErr MoreFESetCommentCFString(const FSRef* item, const std::u16string* comment, AEIdleUPP idleProc);
+
+}  // namespace corvane

@@ -13,6 +13,8 @@
 #include "platform/prefs/UserDefaults.h"
 #include "platform/types/PackageExtensions.h"
 
+namespace corvane {
+
 namespace {
 
 // A package is one item to the user, tidied as a file in its folder and never entered.
@@ -73,3 +75,5 @@ void AppController::handleMenuSelection(const std::vector<std::string>* filename
         outcome.counts = gPlacementCounts;
     }
 }
+
+}  // namespace corvane

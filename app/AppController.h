@@ -8,6 +8,8 @@
 
 #include "grouping/PlacementCounts.h"
 
+namespace corvane {
+
 /// What became of one folder of a request: why it was not tidied, or how its files fared.
 struct FolderOutcome {
     std::string path;
@@ -31,3 +33,5 @@ public:
 
     std::vector<FolderOutcome> lastRequest;
 };
+
+}  // namespace corvane

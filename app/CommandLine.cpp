@@ -12,6 +12,8 @@
 #include "app/ServicesCommands.h"
 #include "platform/finder/Finder.h"
 
+namespace corvane {
+
 namespace {
 
 constexpr int kUsageError = 2;
@@ -107,3 +109,5 @@ int RunCommandLine(int argc, char** argv) {
     }
     return DefaultsDelete(defaultsArguments, std::cerr);
 }
+
+}  // namespace corvane

@@ -5,6 +5,8 @@
 #include "grouping/DateGrouping.h"
 #include "grouping/KeyGrouping.h"
 
+namespace corvane {
+
 GroupingMode gCorvaneType = GroupingMode::byExtension;
 
 namespace {
@@ -67,3 +69,5 @@ void RunGroupingStrategy(GroupingMode mode, const FSRef* folder) {
         return;
     }
 }
+
+}  // namespace corvane

@@ -8,6 +8,8 @@
 
 #include "platform/files/Files.h"
 
+namespace corvane {
+
 /// The grouping modes, numbered as the commands have always been numbered.
 enum class GroupingMode : int {
     byExtension = 1,
@@ -30,3 +32,5 @@ const std::vector<std::string>& CommandStrings();
 
 /// Runs the strategy of mode on folder.
 void RunGroupingStrategy(GroupingMode mode, const FSRef* folder);
+
+}  // namespace corvane

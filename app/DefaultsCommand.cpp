@@ -6,6 +6,8 @@
 #include "app/UserPreferences.h"
 #include "platform/prefs/Preferences.h"
 
+namespace corvane {
+
 namespace {
 
 constexpr int kUsageError = 2;
@@ -97,3 +99,5 @@ int DefaultsDelete(const std::vector<std::string>& arguments, std::ostream& err)
     }
     return 0;
 }
+
+}  // namespace corvane

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace corvane {
+
 /// Exit status for `defaults read [KEY]`: 0, or 1 when the key does not exist.
 int DefaultsRead(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
@@ -14,3 +16,5 @@ int DefaultsWrite(const std::vector<std::string>& arguments, std::ostream& err);
 
 /// Exit status for `defaults delete KEY`: 0, 1 when the key does not exist or the file cannot be written.
 int DefaultsDelete(const std::vector<std::string>& arguments, std::ostream& err);
+
+}  // namespace corvane

@@ -10,6 +10,8 @@
 #include "platform/files/AutoreleasePool.h"
 #include "platform/prefs/Preferences.h"
 
+namespace corvane {
+
 bool RecurseFolders() {
     SynchronizeUserPreferences();
     const std::optional<PreferenceValue> value = CFPreferencesCopyAppValue("RecurseFolders", kCorvanePreferenceDomain);
@@ -45,3 +47,5 @@ void fold_folder(const FSRef* folder) {
 }
 
 void aggregate_files(const FSRef* folder) { RunGroupingStrategy(gCorvaneType, folder); }
+
+}  // namespace corvane

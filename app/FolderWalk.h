@@ -3,6 +3,8 @@
 
 #include "platform/files/Files.h"
 
+namespace corvane {
+
 /// The preference RecurseFolders, read afresh: true only when stored as the boolean true.
 bool RecurseFolders();
 
@@ -14,3 +16,5 @@ void fold_folder(const FSRef* folder);
 
 /// Runs the strategy of gCorvaneType on folder.
 void aggregate_files(const FSRef* folder);
+
+}  // namespace corvane

@@ -2,6 +2,8 @@
 
 #include "platform/base/Log.h"
 
+namespace corvane {
+
 namespace {
 
 std::string CountsText(const PlacementCounts& counts) {
@@ -56,3 +58,5 @@ bool AnythingFailed(const std::vector<FolderOutcome>& outcomes) {
     }
     return false;
 }
+
+}  // namespace corvane

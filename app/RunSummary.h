@@ -7,6 +7,8 @@
 
 #include "app/AppController.h"
 
+namespace corvane {
+
 /// "Downloads: 12 copied, 0 moved, 3 left alone, 0 failed" for each folder that ran, "PATH does not
 /// exist" (and the like) for one that did not, then the counts of the whole request.
 std::string RunSummary(const std::vector<FolderOutcome>& outcomes);
@@ -21,3 +23,5 @@ NotificationText NotificationOf(const std::vector<FolderOutcome>& outcomes);
 
 /// Whether a folder could not be tidied or a file could not be placed.
 bool AnythingFailed(const std::vector<FolderOutcome>& outcomes);
+
+}  // namespace corvane

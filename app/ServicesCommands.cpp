@@ -16,6 +16,8 @@
 #include "platform/base/Log.h"
 #include "platform/prefs/Preferences.h"
 
+namespace corvane {
+
 namespace {
 
 // The Services declarations are the analog of asking the system to re-read them at start-up: only
@@ -146,3 +148,5 @@ int RunInstallServices(bool uninstall) {
               << "each runs " << *program << " request, and D-Bus starts `" << *program << " serve` when needed.\n";
     return 0;
 }
+
+}  // namespace corvane

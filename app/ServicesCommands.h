@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace corvane {
+
 /// `corvane serve`: start-up as the Services provider, then requests one at a time until SIGTERM or
 /// SIGINT. Exit status 1 when the bus cannot be had or another provider owns the name.
 int RunServe();
@@ -16,3 +18,5 @@ int RunRequestClient(const std::string& command, const std::vector<std::string>&
 /// `corvane install-services [--uninstall]`: writes (or removes exactly) the declarations for the
 /// current user.
 int RunInstallServices(bool uninstall);
+
+}  // namespace corvane

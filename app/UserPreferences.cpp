@@ -5,6 +5,8 @@
 #include "platform/base/Log.h"
 #include "platform/prefs/Preferences.h"
 
+namespace corvane {
+
 void SynchronizeUserPreferences() {
     std::string problem;
     if (!CFPreferencesAppSynchronize(kCorvanePreferenceDomain, &problem)) {
@@ -12,3 +14,5 @@ void SynchronizeUserPreferences() {
                      {PreferencesFilePath(kCorvanePreferenceDomain), problem});
     }
 }
+
+}  // namespace corvane

@@ -1,4 +1,4 @@
 // The corvane program.
 #include "app/CommandLine.h"
 
-int main(int argc, char** argv) { return RunCommandLine(argc, argv); }
+int main(int argc, char** argv) { return corvane::RunCommandLine(argc, argv); }

@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+namespace corvane {
+
 namespace {
 
 constexpr const char* kNotificationsName = "org.freedesktop.Notifications";
@@ -32,3 +34,5 @@ bool ShowDesktopNotification(const std::string& summary, const std::string& body
         return false;
     }
 }
+
+}  // namespace corvane

@@ -4,7 +4,11 @@
 
 #include <string>
 
+namespace corvane {
+
 /// Shows summary and body through the session's notification server, if one is there or can be
 /// started. Sent without waiting for an answer, so that a session without a server costs nothing
 /// and delays nothing; false only when the session bus cannot be reached.
 bool ShowDesktopNotification(const std::string& summary, const std::string& body);
+
+}  // namespace corvane

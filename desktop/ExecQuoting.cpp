@@ -1,5 +1,7 @@
 #include "desktop/ExecQuoting.h"
 
+namespace corvane {
+
 namespace {
 
 bool NeedsNoShellQuoting(char c) {
@@ -69,3 +71,5 @@ std::string KeyFileEscape(std::string_view value) {
     }
     return escaped;
 }
+
+}  // namespace corvane

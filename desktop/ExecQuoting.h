@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace corvane {
+
 /// The word as a POSIX shell reads it back: as is when it holds only characters that need no
 /// quoting, else in single quotes with each ' written as '\''.
 std::string ShellQuote(std::string_view word);
@@ -17,3 +19,5 @@ std::string DesktopExecQuote(std::string_view word);
 /// A string value as a desktop entry or key file stores it: backslash, newline, tab and carriage return
 /// escaped, and a leading space written as \s.
 std::string KeyFileEscape(std::string_view value);
+
+}  // namespace corvane

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+namespace corvane {
+
 inline constexpr const char* kServicesBusName = "com.fernwick.Corvane";
 inline constexpr const char* kServicesObjectPath = "/com/fernwick/Corvane";
 inline constexpr const char* kServicesInterface = "com.fernwick.Corvane.Services";
@@ -30,3 +32,5 @@ struct FolderReport {
 /// One FolderReport as the reply carries it, in the order of its fields.
 using ReportOnTheBus = sdbus::Struct<std::string, std::string, std::uint64_t, std::uint64_t, std::uint64_t,
                                      std::uint64_t, std::uint64_t>;
+
+}  // namespace corvane

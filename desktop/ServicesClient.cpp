@@ -7,6 +7,8 @@
 #include "desktop/ServicesBus.h"
 #include "platform/base/UnicodeText.h"
 
+namespace corvane {
+
 namespace {
 
 // sd-bus reads the largest timeout as "never": a request over a large folder may run for hours.
@@ -63,3 +65,5 @@ bool SendServicesRequest(const std::vector<std::string>& filenames, const std::s
     }
     return true;
 }
+
+}  // namespace corvane

@@ -7,6 +7,8 @@
 
 #include "desktop/ServicesBus.h"
 
+namespace corvane {
+
 /// Calls HandleMenuSelection(filenames, userData) and waits for its reply however long the request
 /// runs; reports receives what became of each folder.
 /// A text that is not valid UTF-8 cannot travel as a D-Bus string: such a file name goes as the empty
@@ -15,3 +17,5 @@
 /// found or started, or the provider failed or ended before it answered.
 bool SendServicesRequest(const std::vector<std::string>& filenames, const std::string& userData,
                          std::vector<FolderReport>& reports, std::string* errorText);
+
+}  // namespace corvane

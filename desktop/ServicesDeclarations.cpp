@@ -15,6 +15,8 @@
 #include "platform/base/ConfigurationFile.h"
 #include "platform/base/XdgDirectories.h"
 
+namespace corvane {
+
 namespace {
 
 constexpr const char* kMenuName = "Corvane";
@@ -380,3 +382,5 @@ std::optional<std::string> RunningProgramPath() {
     }
     return self.string();
 }
+
+}  // namespace corvane

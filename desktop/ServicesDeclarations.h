@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace corvane {
+
 /// One declaration file: where it goes, what it says, its permissions.
 struct ServicesDeclarationFile {
     std::string path;
@@ -65,3 +67,5 @@ bool UninstallServicesDeclarations(const std::vector<std::string>& commands, std
 /// The absolute path of the running program, for the commands the declarations run; none when the
 /// system does not say.
 std::optional<std::string> RunningProgramPath();
+
+}  // namespace corvane

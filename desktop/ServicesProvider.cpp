@@ -12,6 +12,8 @@
 
 #include "desktop/ServicesBus.h"
 
+namespace corvane {
+
 namespace {
 
 // The stop signals are read from a descriptor polled beside the bus, so that one arriving during a
@@ -147,3 +149,5 @@ bool ServicesProvider::Serve(std::string* errorText) {
         return false;
     }
 }
+
+}  // namespace corvane

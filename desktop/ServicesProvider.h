@@ -9,6 +9,8 @@
 
 #include "desktop/ServicesBus.h"
 
+namespace corvane {
+
 class ServicesProvider {
 public:
     /// Runs one whole request and says what became of each folder; the caller's reply, which carries
@@ -36,3 +38,5 @@ private:
     explicit ServicesProvider(std::unique_ptr<State> state);
     std::unique_ptr<State> state_;
 };
+
+}  // namespace corvane

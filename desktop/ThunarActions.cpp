@@ -7,6 +7,8 @@
 
 #include "platform/base/ConfigurationFile.h"
 
+namespace corvane {
+
 namespace {
 
 // Comments are kept so that a user's notes in the file survive; the declaration is not parsed, which
@@ -139,3 +141,5 @@ bool RemoveThunarActions(const std::string& existingXml, const std::vector<std::
     remainingXml = Save(document);
     return true;
 }
+
+}  // namespace corvane

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace corvane {
+
 /// One <action>, offered on folders; uniqueId tells it apart from every action the user made.
 struct ThunarAction {
     std::string uniqueId;
@@ -34,3 +36,5 @@ bool RefreshThunarActions(const std::string& existingXml, const std::vector<Thun
 /// out; everything else stays. False with errorText when existingXml is not an <actions> document.
 bool RemoveThunarActions(const std::string& existingXml, const std::vector<std::string>& uniqueIds,
                          std::string& remainingXml, std::size_t& removedCount, std::string* errorText);
+
+}  // namespace corvane

@@ -4,6 +4,8 @@
 
 #include "fileops/ItemTests.h"
 
+namespace corvane {
+
 namespace {
 
 // Fetching a few references per call keeps the iterator's buffer small; the collection grows instead.
@@ -72,3 +74,5 @@ std::vector<FSRef> GetDirectoryFilesList(const FSRef* folder) {
     std::erase_if(files, [](const FSRef& item) { return ItemIsPlainFolder(&item); });
     return files;
 }
+
+}  // namespace corvane

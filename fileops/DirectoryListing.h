@@ -5,6 +5,8 @@
 
 #include "platform/files/Files.h"
 
+namespace corvane {
+
 /// Every direct child of container, appended in listing order. On failure the collection is left
 /// empty and the status says why; paramErr when an out-parameter is missing.
 OSErr FSGetDirectoryItems(const FSRef* container, std::vector<FSRef>* collection, ItemCount* count,
@@ -16,3 +18,5 @@ std::vector<FSRef> GetDirectoryItemsList(const FSRef* folder);
 /// The children of folder that are not plain folders (files, packages, items that cannot be
 /// described); empty when there are none or the folder cannot be listed.
 std::vector<FSRef> GetDirectoryFilesList(const FSRef* folder);
+
+}  // namespace corvane

@@ -3,6 +3,8 @@
 #include "platform/base/UUID.h"
 #include "platform/files/CFURL.h"
 
+namespace corvane {
+
 std::optional<std::u16string> RenameDuplicateFile(const FSRef* destination, const FSRef* item) {
     const std::optional<std::string> name = FSGetObjectName(item);
     if (!name) {
@@ -34,3 +36,5 @@ std::optional<std::u16string> RenameDuplicateFile(const FSRef* destination, cons
     }
     return GetUnicodeString(unique);
 }
+
+}  // namespace corvane

@@ -3,6 +3,8 @@
 #include "platform/base/UnicodeText.h"
 #include "platform/files/LaunchServices.h"
 
+namespace corvane {
+
 bool ItemIsPlainFolder(const FSRef* item) {
     LSItemInfoRecord info{};
     if (LSCopyItemInfoForRef(item, kLSRequestAllFlags, &info) != noErr) {
@@ -64,3 +66,5 @@ std::optional<std::string> FSGetName(const FSRef* item) {
     }
     return UTF8FromUTF16(std::u16string_view(name.unicode, name.length));
 }
+
+}  // namespace corvane

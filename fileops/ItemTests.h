@@ -6,6 +6,8 @@
 
 #include "platform/files/Files.h"
 
+namespace corvane {
+
 /// A container (folder or volume) that is not a package; false when it cannot be described.
 bool ItemIsPlainFolder(const FSRef* item);
 
@@ -20,3 +22,5 @@ OSErr FSGetFileDirName(const FSRef* item, HFSUniStr255* name);
 
 /// The item's name as UTF-8 text, or none when it cannot be read.
 std::optional<std::string> FSGetName(const FSRef* item);
+
+}  // namespace corvane

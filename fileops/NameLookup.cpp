@@ -5,6 +5,8 @@
 #include "fileops/ObjectMover.h"
 #include "platform/base/UnicodeText.h"
 
+namespace corvane {
+
 namespace {
 
 // Catalog lookups name items by their UTF-16 units and ask for no text-encoding conversion.
@@ -61,3 +63,5 @@ OSErr FSCreateDirectory(const FSRef* parent, const std::string& name, FSRef* fol
     return FSCreateDirectoryUnicode(parent, static_cast<UniCharCount>(units->size()), units->data(), kFSCatInfoNone,
                                     nullptr, folder, nullptr);
 }
+
+}  // namespace corvane

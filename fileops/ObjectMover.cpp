@@ -4,6 +4,8 @@
 #include "MoreAppleEvents/MoreFinderEvents.h"
 #include "platform/base/Log.h"
 
+namespace corvane {
+
 namespace {
 
 // Copies onto a file system that cannot store permissions or extended attributes keep what it can
@@ -73,3 +75,5 @@ OSErr MoveObjectRef3(const FSRef* item, const FSRef* destination, FSRef* newItem
     }
     return result;
 }
+
+}  // namespace corvane

@@ -7,6 +7,8 @@
 
 #include "platform/files/Files.h"
 
+namespace corvane {
+
 /// 1 when the item (or its copy) now lies in the destination folder, or lay there already, and any
 /// comment was carried; 0 otherwise. copy nonzero copies, zero moves.
 signed char MoveObjectPath(const std::string& sourcePath, const std::string& destinationPath, signed char copy);
@@ -33,3 +35,5 @@ bool FSObjectExists(const FSRef* parent, const std::string& name, FSRef* found);
 
 /// The item of that name in parent, found (of any kind) or newly made as a folder.
 OSErr FSCreateDirectory(const FSRef* parent, const std::string& name, FSRef* folder);
+
+}  // namespace corvane

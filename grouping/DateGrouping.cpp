@@ -10,6 +10,8 @@
 #include "grouping/KeyFolders.h"
 #include "platform/files/AutoreleasePool.h"
 
+namespace corvane {
+
 void aggregate_files_by_date(const FSRef* folder, const FSRef* destination, std::string_view dateAttributeKey,
                              signed char ignoreDays, signed char copy) {
     if (folder == nullptr || destination == nullptr) {
@@ -37,3 +39,5 @@ void _aggregate_files_by_date(const FSRef* folder, const FSRef* destination, std
     const auto dateKey = yearOnly ? FSGetYear : ignoreDays ? FSGetMonthYear : FSGetMonthDayYear;
     GroupFilesByKey(folder, parent, [&](const FSRef* file) { return dateKey(file, dateAttributeKey); }, copy);
 }
+
+}  // namespace corvane

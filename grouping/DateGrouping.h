@@ -7,6 +7,8 @@
 #include "platform/files/FileAttributes.h"
 #include "platform/files/Files.h"
 
+namespace corvane {
+
 /// The values of ignoreDays: day folders ("Feb 03, 2001") or month folders ("Feb 2001") in each year.
 constexpr signed char kDayFolders = 0;
 constexpr signed char kMonthFolders = 1;
@@ -24,3 +26,5 @@ void aggregate_files_by_date(const FSRef* folder, const FSRef* destination, std:
 /// destination, or in folder when destination is null. Failures are logged and skipped.
 void _aggregate_files_by_date(const FSRef* folder, const FSRef* destination, std::string_view dateAttributeKey,
                               signed char yearOnly, signed char ignoreDays, signed char copy);
+
+}  // namespace corvane

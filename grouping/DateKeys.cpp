@@ -3,6 +3,8 @@
 #include "grouping/KeyFolders.h"
 #include "platform/prefs/UserDefaults.h"
 
+namespace corvane {
+
 namespace {
 
 std::optional<std::string> DateKey(const FSRef* item, std::string_view dateAttributeKey, const char* format) {
@@ -49,3 +51,5 @@ std::optional<std::string> FSGetMonthDayYear(const FSRef* item, std::string_view
 std::optional<std::string> FSGetMonthYear(const FSRef* item, std::string_view dateAttributeKey) {
     return DateKey(item, dateAttributeKey, "%b %Y");
 }
+
+}  // namespace corvane

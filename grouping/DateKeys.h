@@ -10,6 +10,8 @@
 #include "platform/files/FileAttributes.h"
 #include "platform/files/Files.h"
 
+namespace corvane {
+
 /// The size of the buffer that an item's path is made into for reading its dates.
 constexpr std::size_t kDatePathBufferSize = 4098;
 
@@ -26,3 +28,5 @@ std::optional<std::string> MakeFormattedDateString(const std::time_t* date, cons
 std::optional<std::string> FSGetYear(const FSRef* item, std::string_view dateAttributeKey);
 std::optional<std::string> FSGetMonthDayYear(const FSRef* item, std::string_view dateAttributeKey);
 std::optional<std::string> FSGetMonthYear(const FSRef* item, std::string_view dateAttributeKey);
+
+}  // namespace corvane

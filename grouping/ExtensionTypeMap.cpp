@@ -10,6 +10,8 @@
 #include "platform/files/CFURL.h"
 #include "platform/types/InternetConfig.h"
 
+namespace corvane {
+
 std::unordered_map<std::string, std::string> gExtensionTypeMap;
 
 namespace {
@@ -144,3 +146,5 @@ std::optional<std::string> FSGetType(const FSRef* item) {
     }
     return found->second;
 }
+
+}  // namespace corvane

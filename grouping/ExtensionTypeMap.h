@@ -9,6 +9,8 @@
 #include "platform/base/MacTypes.h"
 #include "platform/files/Files.h"
 
+namespace corvane {
+
 /// Extension (without its ".", letter case as in the mapping) to type text; made and filled by
 /// InitializeExtensionTypeMap, read-only afterwards.
 extern std::unordered_map<std::string, std::string> gExtensionTypeMap;
@@ -25,3 +27,5 @@ void InitializeExtensionTypeMap();
 /// The item's Finder file type as text when it has one; else the type that gExtensionTypeMap gives
 /// for its lower-cased extension; none when neither gives a type.
 std::optional<std::string> FSGetType(const FSRef* item);
+
+}  // namespace corvane

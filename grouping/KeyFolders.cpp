@@ -11,6 +11,8 @@
 #include "platform/base/Log.h"
 #include "platform/base/UnicodeText.h"
 
+namespace corvane {
+
 namespace {
 
 /// Key text to the POSIX path of that key's folder; one per pass over one folder.
@@ -103,3 +105,5 @@ void GroupFilesByKey(const FSRef* folder, const FSRef* parent, const KeyOfFile& 
         PlaceFileUnderKey(destinations, filled, parent, *key, &file, copy);
     }
 }
+
+}  // namespace corvane

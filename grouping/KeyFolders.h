@@ -9,6 +9,8 @@
 
 #include "platform/files/Files.h"
 
+namespace corvane {
+
 /// The first size of the path buffer that strategies convert references into.
 constexpr std::size_t kStrategyPathBufferSize = 2048;
 
@@ -22,3 +24,5 @@ using KeyOfFile = std::function<std::optional<std::string>(const FSRef* file)>;
 /// One pass over folder: every visible file that has a key is placed, by copy or move, into the key
 /// folder of that key inside parent. Each failure is logged or skipped and the pass goes on.
 void GroupFilesByKey(const FSRef* folder, const FSRef* parent, const KeyOfFile& keyOf, signed char copy);
+
+}  // namespace corvane

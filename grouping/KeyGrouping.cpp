@@ -5,6 +5,8 @@
 #include "grouping/MimeTypeForURL.h"
 #include "platform/files/CFURL.h"
 
+namespace corvane {
+
 namespace {
 
 std::optional<std::string> ExtensionKey(const FSRef* file) {
@@ -30,3 +32,5 @@ void aggregate_files_by_extension(const FSRef* folder) { GroupFilesByKey(folder,
 void aggregate_files_by_file_type(const FSRef* folder) { GroupFilesByKey(folder, folder, FSGetType, 1); }
 
 void aggregate_files_by_mime_type(const FSRef* folder) { GroupFilesByKey(folder, folder, MimeTypeKey, 1); }
+
+}  // namespace corvane

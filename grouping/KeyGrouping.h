@@ -4,6 +4,10 @@
 
 #include "platform/files/Files.h"
 
+namespace corvane {
+
 void aggregate_files_by_extension(const FSRef* folder);
 void aggregate_files_by_file_type(const FSRef* folder);
 void aggregate_files_by_mime_type(const FSRef* folder);
+
+}  // namespace corvane

@@ -3,6 +3,8 @@
 #include "platform/base/Log.h"
 #include "platform/types/TypeDatabase.h"
 
+namespace corvane {
+
 void InitializeMimeTypeDatabase() {
     std::vector<TypeDatabaseFileFault> leftOut;
     const OSErr status = LoadTypeDatabase(&leftOut);
@@ -31,3 +33,5 @@ std::optional<std::string> MimeTypeForURL(const CFURL* url) {
     }
     return "application/" + *extension;
 }
+
+}  // namespace corvane

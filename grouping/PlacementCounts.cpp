@@ -1,3 +1,7 @@
 #include "grouping/PlacementCounts.h"
 
+namespace corvane {
+
 PlacementCounts gPlacementCounts;
+
+}  // namespace corvane

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace corvane {
+
 struct PlacementCounts {
     std::uint64_t copied = 0;
     std::uint64_t moved = 0;
@@ -23,3 +25,5 @@ struct PlacementCounts {
 
 /// What the strategies have done since the front end last cleared it.
 extern PlacementCounts gPlacementCounts;
+
+}  // namespace corvane

@@ -10,6 +10,8 @@
 #include "desktop/ServicesDeclarations.h"
 #include "platform/base/AtomicFile.h"
 
+using namespace corvane;
+
 namespace {
 
 bool Write(const std::string& path, const std::string& content) {

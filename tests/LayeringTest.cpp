@@ -12,6 +12,8 @@
 
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace fs = std::filesystem;
 
 namespace {

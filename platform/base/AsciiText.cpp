@@ -1,5 +1,7 @@
 #include "platform/base/AsciiText.h"
 
+namespace corvane {
+
 std::string AsciiLowercase(std::string_view text) {
     std::string lowered(text);
     for (char& c : lowered) {
@@ -17,3 +19,5 @@ std::string_view TrimmedOf(std::string_view text, std::string_view blanks) {
     }
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
+
+}  // namespace corvane

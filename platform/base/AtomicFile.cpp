@@ -11,6 +11,8 @@
 #include "platform/base/ConfigurationFile.h"
 #include "platform/base/FileDescriptors.h"
 
+namespace corvane {
+
 namespace {
 
 bool Fail(std::string* errorText, const std::string& what, const std::string& path, int error) {
@@ -80,3 +82,5 @@ bool RemoveFileIfPresent(const std::string& path, std::string* errorText) {
     }
     return true;
 }
+
+}  // namespace corvane

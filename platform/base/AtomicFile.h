@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace corvane {
+
 /// Gives path exactly this content and mode, making its missing parent folders: the content goes to a
 /// hidden temporary file in the same folder, which is renamed over path. A file that already holds this
 /// content with this mode is left untouched; when path is a symbolic link, its target is replaced and
@@ -14,3 +16,5 @@ bool ReplaceFileContents(const std::string& path, const std::string& content, mo
 
 /// Removes the file at path; a file that is not there is no failure.
 bool RemoveFileIfPresent(const std::string& path, std::string* errorText);
+
+}  // namespace corvane

@@ -10,6 +10,8 @@
 #include "platform/base/Errors.h"
 #include "platform/base/FileDescriptors.h"
 
+namespace corvane {
+
 namespace {
 
 std::string KindOf(mode_t mode) {
@@ -133,3 +135,5 @@ bool XMLNestingWithin(std::string_view xml, std::size_t limit) {
     }
     return true;
 }
+
+}  // namespace corvane

@@ -12,6 +12,8 @@
 
 #include "platform/base/MacErrors.h"
 
+namespace corvane {
+
 /// The largest configuration file read, in bytes: 4 MiB.
 inline constexpr off_t kConfigurationFileSizeLimit = 4 * 1024 * 1024;
 
@@ -29,3 +31,5 @@ OSErr ReadConfigurationFile(const std::string& path, std::string& content, std::
 /// CDATA sections, the document type and quoted attribute values are skipped; the text is not
 /// otherwise checked, which is left to the parser this protects.
 bool XMLNestingWithin(std::string_view xml, std::size_t limit);
+
+}  // namespace corvane

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <vector>
 
+namespace corvane {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -38,3 +40,5 @@ std::optional<std::string> FindDataFile(const std::string& name) {
     }
     return std::nullopt;
 }
+
+}  // namespace corvane

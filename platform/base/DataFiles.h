@@ -5,7 +5,11 @@
 #include <optional>
 #include <string>
 
+namespace corvane {
+
 /// The path of a shipped data file: $CORVANE_DATA_DIR when set, else the share/corvane folder beside
 /// the installed program, else the source tree's packaging/ folder for a program run from its
 /// build folder. None when the file is in none of them.
 std::optional<std::string> FindDataFile(const std::string& name);
+
+}  // namespace corvane

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+namespace corvane {
+
 OSErr OSErrFromErrno(int error) {
     switch (error) {
     case 0: return noErr;
@@ -23,3 +25,5 @@ OSErr OSErrFromErrno(int error) {
     default: return ioErr;
     }
 }
+
+}  // namespace corvane

@@ -3,6 +3,10 @@
 
 #include "platform/base/MacErrors.h"
 
+namespace corvane {
+
 /// ENOENT is fnfErr, EEXIST dupFNErr, ENOSPC dskFulErr, EACCES/EPERM afpAccessDenied, and so on;
 /// anything unlisted is ioErr. 0 gives noErr.
 OSErr OSErrFromErrno(int error);
+
+}  // namespace corvane

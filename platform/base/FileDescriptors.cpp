@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace corvane {
+
 void UniqueFd::Reset() {
     if (fd_ >= 0) {
         close(fd_);
@@ -63,3 +65,5 @@ bool WriteAll(int fd, std::string_view data) {
     }
     return true;
 }
+
+}  // namespace corvane

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+namespace corvane {
+
 /// Owns one descriptor and closes it when it goes; -1 owns nothing.
 class UniqueFd {
 public:
@@ -44,3 +46,5 @@ bool WriteAll(int fd, std::string_view data);
 /// 0 and the names in the open folder ('.' and '..' left out), or an errno. Reads through its own
 /// descriptor, so folder keeps its offset.
 int ReadFolderNames(int folder, std::vector<std::string>& names);
+
+}  // namespace corvane

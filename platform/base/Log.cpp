@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <ctime>
 
+namespace corvane {
+
 namespace {
 
 LogSink& InstalledSink() {
@@ -150,3 +152,5 @@ LogSink SetLogSink(LogSink sink) {
     InstalledSink() = std::move(sink);
     return previous;
 }
+
+}  // namespace corvane

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <variant>
 
+namespace corvane {
+
 /// A value for one placeholder: "%@" takes text, "%d" a number. Values are inserted as text,
 /// never read as a format; a control character in a text is written as an escape ("\n", "\x1b").
 using LogArgument = std::variant<std::string_view, std::int64_t>;
@@ -30,3 +32,5 @@ std::string FormatLogLine(std::string_view format, std::initializer_list<LogArgu
 /// standard error. Returns the sink that was installed before.
 using LogSink = std::function<void(const std::string& line, LogPriority priority)>;
 LogSink SetLogSink(LogSink sink);
+
+}  // namespace corvane

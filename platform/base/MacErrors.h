@@ -3,6 +3,8 @@
 
 #include "platform/base/MacTypes.h"
 
+namespace corvane {
+
 constexpr OSErr noErr = 0;
 constexpr OSErr dskFulErr = -34;
 constexpr OSErr ioErr = -36;
@@ -32,3 +34,5 @@ constexpr OSErr errAEBuildSyntaxError = -1740;
 constexpr OSErr coreFoundationUnknownErr = -4960;
 constexpr OSErr afpAccessDenied = -5000;
 constexpr OSErr errAEEventFailed = -10000;
+
+}  // namespace corvane

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace corvane {
+
 using OSErr = std::int16_t;
 using OSStatus = std::int32_t;
 using OSType = std::uint32_t;
@@ -18,3 +20,5 @@ constexpr FourCharCode FOUR_CHAR_CODE(const char (&text)[5]) {
     return (FourCharCode(std::uint8_t(text[0])) << 24) | (FourCharCode(std::uint8_t(text[1])) << 16) |
            (FourCharCode(std::uint8_t(text[2])) << 8) | FourCharCode(std::uint8_t(text[3]));
 }
+
+}  // namespace corvane

@@ -8,6 +8,8 @@
 
 #include "platform/base/ConfigurationFile.h"
 
+namespace corvane {
+
 namespace {
 
 constexpr std::string_view kBinaryMagic = "bplist00";
@@ -211,3 +213,5 @@ PlistPtr PropertyListFromBytes(std::string_view bytes, std::string* why) {
     }
     return PlistPtr(root);
 }
+
+}  // namespace corvane

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace corvane {
+
 struct PlistDeleter {
     void operator()(plist_t node) const { plist_free(node); }
 };
@@ -24,3 +26,5 @@ inline constexpr std::size_t kPropertyListValueLimit = std::size_t{1} << 20;
 /// than kPropertyListValueLimit values, are refused before libplist sees the bytes. Null with why (when
 /// given) set to a phrase that follows the file's name when the bytes are no such list.
 PlistPtr PropertyListFromBytes(std::string_view bytes, std::string* why);
+
+}  // namespace corvane

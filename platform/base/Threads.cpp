@@ -2,7 +2,11 @@
 
 #include <sched.h>
 
+namespace corvane {
+
 OSErr YieldToAnyThread() {
     sched_yield();
     return noErr;
 }
+
+}  // namespace corvane

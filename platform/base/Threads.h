@@ -3,5 +3,9 @@
 
 #include "platform/base/MacErrors.h"
 
+namespace corvane {
+
 /// Lets any other thread that is ready run before this one goes on; always noErr.
 OSErr YieldToAnyThread();
+
+}  // namespace corvane

@@ -2,6 +2,8 @@
 
 #include <uuid/uuid.h>
 
+namespace corvane {
+
 std::string CFUUIDCreateString() {
     uuid_t uuid;
     uuid_generate_random(uuid);
@@ -9,3 +11,5 @@ std::string CFUUIDCreateString() {
     uuid_unparse_upper(uuid, text);
     return text;
 }
+
+}  // namespace corvane

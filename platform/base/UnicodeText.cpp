@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace corvane {
+
 namespace {
 
 constexpr std::size_t kMaxCatalogNameUnits = 255;
@@ -167,3 +169,5 @@ std::optional<std::string> PosixNameFromCatalogName(std::u16string_view catalogN
     }
     return UTF8FromUTF16(WithSeparatorsSwapped(std::u16string(catalogName)));
 }
+
+}  // namespace corvane

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace corvane {
+
 /// Strict UTF-8 to UTF-16; none for bytes that are not valid UTF-8.
 std::optional<std::u16string> UTF16FromUTF8(std::string_view utf8);
 
@@ -39,3 +41,5 @@ std::optional<std::u16string> CatalogNameFromPosixName(std::string_view posixNam
 /// The POSIX name of a catalog name. None when the name holds ':' (a POSIX '/'), an unpaired
 /// surrogate, a NUL, or is empty, "." or "..".
 std::optional<std::string> PosixNameFromCatalogName(std::u16string_view catalogName);
+
+}  // namespace corvane

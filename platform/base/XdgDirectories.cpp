@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <optional>
 
+namespace corvane {
+
 namespace {
 
 // The base directory rules hold a relative path invalid, and an empty one as good as unset.
@@ -80,3 +82,5 @@ std::string XdgDataHome() { return BaseDirectory("XDG_DATA_HOME", ".local/share"
 std::vector<std::string> XdgConfigDirs() { return DirectoryList("XDG_CONFIG_DIRS", "/etc/xdg"); }
 
 std::vector<std::string> XdgDataDirs() { return DirectoryList("XDG_DATA_DIRS", "/usr/local/share:/usr/share"); }
+
+}  // namespace corvane

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace corvane {
+
 /// $HOME when it is an absolute path, else the home that the user database gives the real user id,
 /// else "/" (a user without an entry, as container runtimes set HOME for one).
 std::string HomeDirectory();
@@ -21,3 +23,5 @@ std::vector<std::string> XdgConfigDirs();
 /// The absolute entries of $XDG_DATA_DIRS, in order; /usr/local/share and /usr/share when it is
 /// unset or empty.
 std::vector<std::string> XdgDataDirs();
+
+}  // namespace corvane

@@ -6,6 +6,8 @@
 #include "platform/events/AppleEvents.h"
 #include "platform/events/internal/AEInternal.h"
 
+namespace corvane {
+
 namespace {
 
 // Deep enough for any real specifier; stops a hostile format from exhausting the stack.
@@ -273,3 +275,5 @@ OSErr AEBuildAppleEventWithDescs(AEEventClass theClass, AEEventID theID, DescTyp
     }
     return err;
 }
+
+}  // namespace corvane

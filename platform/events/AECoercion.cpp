@@ -7,6 +7,8 @@
 #include "platform/events/AppleEvents.h"
 #include "platform/events/internal/AEInternal.h"
 
+namespace corvane {
+
 namespace {
 
 bool IsInteger(DescType type) { return type == typeSInt16 || type == typeSInt32; }
@@ -119,3 +121,5 @@ OSErr AECoerceDesc(const AEDesc* theAEDesc, DescType toType, AEDesc* result) {
         return noErr;
     });
 }
+
+}  // namespace corvane

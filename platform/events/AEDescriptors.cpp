@@ -4,6 +4,8 @@
 #include "platform/events/AppleEvents.h"
 #include "platform/events/internal/AEInternal.h"
 
+namespace corvane {
+
 namespace {
 
 bool IsKeyed(const AEDesc& desc) {
@@ -237,3 +239,5 @@ OSErr CreateObjSpecifier(DescType desiredClass, AEDesc* theContainer, DescType k
     }
     return err;
 }
+
+}  // namespace corvane

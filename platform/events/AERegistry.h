@@ -4,6 +4,8 @@
 
 #include "platform/base/MacTypes.h"
 
+namespace corvane {
+
 /// The Finder's application signature, the address of the comment events.
 constexpr OSType kFinderSignature = FOUR_CHAR_CODE("MACS");
 
@@ -25,3 +27,5 @@ constexpr FourCharCode cObject = FOUR_CHAR_CODE("cobj");
 
 /// The Finder's comment property of an item.
 constexpr FourCharCode pComment = FOUR_CHAR_CODE("comt");
+
+}  // namespace corvane

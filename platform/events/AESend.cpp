@@ -3,6 +3,8 @@
 #include "platform/events/AppleEvents.h"
 #include "platform/events/internal/AEInternal.h"
 
+namespace corvane {
+
 namespace {
 
 std::map<OSType, AEApplicationHandler>& Applications() {
@@ -97,3 +99,5 @@ OSErr AESend(const AppleEvent* theAppleEvent, AppleEvent* reply, AESendMode send
     *reply = std::move(answer);
     return noErr;
 }
+
+}  // namespace corvane

@@ -10,6 +10,8 @@
 
 #include "platform/base/MacErrors.h"
 
+namespace corvane {
+
 using DescType = FourCharCode;
 using AEKeyword = FourCharCode;
 using AEEventClass = FourCharCode;
@@ -249,3 +251,5 @@ OSErr AERemoveApplication(OSType signature);
 /// answers at once, so the priority and time-out change nothing, and no filter is ever called.
 OSErr AESend(const AppleEvent* theAppleEvent, AppleEvent* reply, AESendMode sendMode, AESendPriority sendPriority,
              long timeOutInTicks, AEIdleUPP idleProc, AEFilterUPP filterProc);
+
+}  // namespace corvane

@@ -2,6 +2,8 @@
 // provider that runs for weeks does not keep every path it ever saw.
 #pragma once
 
+namespace corvane {
+
 /// Opens a pool on construction and releases it on destruction; pools nest. A reference made
 /// inside a released pool reads as invalid from then on.
 class AutoreleasePool {
@@ -11,3 +13,5 @@ public:
     AutoreleasePool(const AutoreleasePool&) = delete;
     AutoreleasePool& operator=(const AutoreleasePool&) = delete;
 };
+
+}  // namespace corvane

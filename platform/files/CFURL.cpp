@@ -4,6 +4,8 @@
 #include "platform/files/FSRefResolve.h"
 #include "platform/files/internal/FSRefTable.h"
 
+namespace corvane {
+
 std::optional<CFURL> CFURLCreateFromFSRef(const FSRef* ref) {
     ResolvedRef resolved;
     if (ResolveFSRef(ref, resolved) != noErr) {
@@ -25,3 +27,5 @@ std::optional<std::string> CFURLCopyPathExtension(const CFURL& url) {
     }
     return std::string(name.substr(dot + 1));
 }
+
+}  // namespace corvane

@@ -7,6 +7,8 @@
 
 #include "platform/files/Files.h"
 
+namespace corvane {
+
 struct CFURL {
     std::string path;  ///< POSIX path, UTF-8, without a trailing '/'
     bool isDirectory;
@@ -20,3 +22,5 @@ std::optional<CFURL> CFURLCreateFromFSRef(const FSRef* ref);
 std::optional<std::string> CFURLCopyPathExtension(const CFURL& url);
 
 inline bool CFURLHasDirectoryPath(const CFURL& url) { return url.isDirectory; }
+
+}  // namespace corvane

@@ -12,6 +12,8 @@
 #include "platform/files/internal/FSRefTable.h"
 #include "platform/files/internal/FinderInfoXattr.h"
 
+namespace corvane {
+
 namespace {
 
 // The node IDs below 16 are the original platform's reserved ones; an inode never lands there.
@@ -129,3 +131,5 @@ OSErr FSGetCatalogInfo(const FSRef* ref, FSCatalogInfoBitmap whichInfo, FSCatalo
     }
     return noErr;
 }
+
+}  // namespace corvane

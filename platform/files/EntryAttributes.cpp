@@ -12,6 +12,8 @@
 #include "platform/base/FileDescriptors.h"
 #include "platform/files/FileSystemFeatures.h"
 
+namespace corvane {
+
 namespace {
 
 // /proc/self/fd/N leads straight to the open folder, so only the last name is looked up, and the
@@ -75,3 +77,5 @@ int RemoveEntryAttribute(int folder, const char* name, const char* attribute) {
     const UniqueFd entry = OpenEntry(folder, name);
     return entry.valid() ? fremovexattr(entry.get(), attribute) : -1;
 }
+
+}  // namespace corvane

@@ -7,6 +7,8 @@
 #include "platform/base/Errors.h"
 #include "platform/files/internal/FSRefTable.h"
 
+namespace corvane {
+
 OSErr ResolveFSRef(const FSRef* ref, ResolvedRef& resolved) {
     if (ref == nullptr) {
         return paramErr;
@@ -89,3 +91,5 @@ OSErr MakeChildFSRef(std::uint32_t slot, int folder, std::string_view name, FSRe
     *ref = MakeFSRef(child, status);
     return noErr;
 }
+
+}  // namespace corvane

@@ -10,6 +10,8 @@
 
 #include "platform/files/Files.h"
 
+namespace corvane {
+
 /// An object that a valid reference names, as it is now: the entry `name` of the open folder `at`.
 /// A root is its own folder's entry ".".
 struct ResolvedRef {
@@ -45,3 +47,5 @@ OSErr MakeChildFSRef(std::uint32_t slot, int folder, std::string_view name, FSRe
 
 /// Whether the object of the reference was a directory when the reference was made.
 inline bool RefIsDirectory(const FSRef& ref) { return S_ISDIR(ref.fileType); }
+
+}  // namespace corvane

@@ -14,6 +14,8 @@
 #include "platform/base/Errors.h"
 #include "platform/files/AutoreleasePool.h"
 
+namespace corvane {
+
 namespace {
 
 // 16 bytes a slot plus the name bytes and a few bytes of index: a folder of 100,000 items costs a few
@@ -129,12 +131,12 @@ public:
     std::uint32_t Generation() const { return generation_; }
 
     void OpenPool() {
-        pools_.push_back(::OpenPool{Size(), generation_});
+        pools_.push_back(corvane::OpenPool{Size(), generation_});
         generation_ = ++lastGeneration_;
     }
 
     void ClosePool() {
-        const ::OpenPool pool = pools_.back();
+        const corvane::OpenPool pool = pools_.back();
         pools_.pop_back();
         // Folders opened while the pool was open are closed with it, whoever's slot they belong to:
         // a walk holds descriptors for the folders it is inside of, not for every folder it passed.
@@ -238,7 +240,7 @@ private:
     std::deque<Entry> entries_;
     NameStore names_;
     Index index_{this};
-    std::vector<::OpenPool> pools_;
+    std::vector<corvane::OpenPool> pools_;
     std::uint32_t generation_ = 0;
     std::uint32_t lastGeneration_ = 0;
 };
@@ -410,3 +412,5 @@ std::uint32_t FSRefTableSize() { return TheTable().Size(); }
 AutoreleasePool::AutoreleasePool() { TheTable().OpenPool(); }
 
 AutoreleasePool::~AutoreleasePool() { TheTable().ClosePool(); }
+
+}  // namespace corvane

@@ -8,6 +8,8 @@
 #include "platform/base/Errors.h"
 #include "platform/files/FSRefResolve.h"
 
+namespace corvane {
+
 OSErr FileAttributesAtPath(const std::string& path, FileAttributes* attributes) {
     if (attributes == nullptr) {
         return paramErr;
@@ -52,3 +54,5 @@ std::optional<std::time_t> FileAttributeDate(const FileAttributes& attributes, s
     }
     return std::nullopt;
 }
+
+}  // namespace corvane

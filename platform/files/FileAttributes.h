@@ -9,6 +9,8 @@
 
 #include "platform/base/MacErrors.h"
 
+namespace corvane {
+
 /// Keys of the dates: the last change of the item's data, and its birth.
 inline constexpr std::string_view NSFileModificationDate = "NSFileModificationDate";
 inline constexpr std::string_view NSFileCreationDate = "NSFileCreationDate";
@@ -26,3 +28,5 @@ OSErr FileAttributesAtPath(const std::string& path, FileAttributes* attributes);
 /// The date under key (NSFileModificationDate or NSFileCreationDate); none for another key or a
 /// date the attributes lack.
 std::optional<std::time_t> FileAttributeDate(const FileAttributes& attributes, std::string_view key);
+
+}  // namespace corvane

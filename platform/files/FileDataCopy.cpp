@@ -15,6 +15,8 @@
 #include "platform/base/FileDescriptors.h"
 #include "platform/files/FileSystemFeatures.h"
 
+namespace corvane {
+
 namespace {
 
 constexpr std::size_t kCopyChunk = std::size_t{1} << 30;
@@ -214,3 +216,5 @@ OSErr CopyMetadata(int from, int to, const struct stat& status, UserAttributes r
     }
     return CopyModeAndTimes(to, status, device);
 }
+
+}  // namespace corvane

@@ -13,6 +13,8 @@
 #include "platform/files/internal/CatalogInfo.h"
 #include "platform/files/internal/FSRefTable.h"
 
+namespace corvane {
+
 struct OpaqueFSIterator {
     DIR* stream;
     std::uint32_t containerSlot;
@@ -183,3 +185,5 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, ItemCount maximumObjects, ItemCo
     }
     return result;
 }
+
+}  // namespace corvane

@@ -2,6 +2,8 @@
 
 #include <unordered_map>
 
+namespace corvane {
+
 namespace {
 
 struct Features {
@@ -49,3 +51,5 @@ void WithholdFileSystemFeatures(unsigned features) {
     TheFeatures().dropped.clear();
     TheFeatures().told.clear();
 }
+
+}  // namespace corvane

@@ -5,6 +5,8 @@
 
 #include <sys/types.h>
 
+namespace corvane {
+
 /// The optional features the copy and move use, each with a fallback.
 enum FileSystemFeature : unsigned {
     kUnnamedTemporaries = 1U << 0,  ///< O_TMPFILE
@@ -34,3 +36,5 @@ unsigned TakeDroppedFeatures(dev_t device);
 /// Test seam: the features in the mask count as missing on every file system, as if each had
 /// refused them, until the mask is set again (0 gives everything back, and forgets what was learnt and told).
 void WithholdFileSystemFeatures(unsigned features);
+
+}  // namespace corvane

@@ -11,6 +11,8 @@
 
 #include "platform/base/MacErrors.h"
 
+namespace corvane {
+
 /// Names an existing object by its identity (device, inode) plus the slot of the table at which
 /// this process last saw it, and the kind of object it was then (S_IFMT bits). Trivially copyable;
 /// all zero bytes is the null reference.
@@ -162,3 +164,5 @@ OSErr FSRemoveAbandonedTemporaries(const FSRef* folder);
 /// once per process and file system: 0 once everything is told.
 enum : unsigned { kFSUnkeptPermissions = 1U << 0, kFSUnkeptExtendedAttributes = 1U << 1 };
 unsigned FSTakeUnkeptAttributes(const FSRef* folder);
+
+}  // namespace corvane

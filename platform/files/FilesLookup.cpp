@@ -10,6 +10,8 @@
 #include "platform/files/internal/CatalogInfo.h"
 #include "platform/files/internal/FSRefTable.h"
 
+namespace corvane {
+
 namespace {
 
 // The held descriptor of the parent folder and the POSIX name of a catalog name inside it.
@@ -74,3 +76,5 @@ OSErr FSCreateDirectoryUnicode(const FSRef* parent, UniCharCount nameLength, con
     }
     return noErr;
 }
+
+}  // namespace corvane

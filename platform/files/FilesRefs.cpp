@@ -16,6 +16,8 @@
 #include "platform/files/Files.h"
 #include "platform/files/internal/FSRefTable.h"
 
+namespace corvane {
+
 namespace {
 
 // The entry for a slot whose object is open at folder under name, with its status.
@@ -208,3 +210,5 @@ OSErr FSCompareFSRefs(const FSRef* ref1, const FSRef* ref2) {
     const bool same = ref1->device == ref2->device && ref1->inode == ref2->inode;
     return same ? noErr : errFSRefsDifferent;
 }
+
+}  // namespace corvane

@@ -5,6 +5,8 @@
 
 #include "platform/files/EntryAttributes.h"
 
+namespace corvane {
+
 namespace {
 
 constexpr std::size_t kFinderInfoSize = 32;
@@ -61,3 +63,5 @@ void ReadFinderInfo(int folder, const char* name, FinderInfo& finderInfo, Extend
     DecodeFinderInfo(std::span<const std::uint8_t>(bytes.data(), size < 0 ? 0 : static_cast<std::size_t>(size)),
                      finderInfo, extended);
 }
+
+}  // namespace corvane

@@ -2,6 +2,8 @@
 
 #include "platform/base/UnicodeText.h"
 
+namespace corvane {
+
 namespace {
 
 bool IsAbsoluteWithoutEmptyComponents(std::string_view path) {
@@ -68,3 +70,5 @@ std::optional<CFURL> CFURLCreateWithFileSystemPath(std::u16string_view filePath,
     }
     return CFURL{std::move(*path), isDirectory};
 }
+
+}  // namespace corvane

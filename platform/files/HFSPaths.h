@@ -8,6 +8,8 @@
 
 #include "platform/files/CFURL.h"
 
+namespace corvane {
+
 enum CFURLPathStyle { kCFURLPOSIXPathStyle = 0, kCFURLHFSPathStyle = 1 };
 
 /// The one volume of HFS paths: "/" is the volume of this name and every path lies on it, so an
@@ -25,3 +27,5 @@ std::optional<std::u16string> CFURLCopyFileSystemPath(const CFURL& url, CFURLPat
 /// (HFS "::", the parent), a NUL or an unpaired surrogate.
 std::optional<CFURL> CFURLCreateWithFileSystemPath(std::u16string_view filePath, CFURLPathStyle pathStyle,
                                                    bool isDirectory);
+
+}  // namespace corvane

@@ -7,6 +7,8 @@
 #include "platform/files/internal/FSRefTable.h"
 #include "platform/types/PackageExtensions.h"
 
+namespace corvane {
+
 namespace {
 
 bool IsPackage(const ResolvedRef& folder) {
@@ -48,3 +50,5 @@ OSErr LSCopyItemInfoForRef(const FSRef* ref, LSRequestedInfo whichInfo, LSItemIn
     info->flags = flags;
     return noErr;
 }
+
+}  // namespace corvane

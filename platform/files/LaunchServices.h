@@ -6,6 +6,8 @@
 
 #include "platform/files/Files.h"
 
+namespace corvane {
+
 using LSRequestedInfo = std::uint32_t;
 constexpr LSRequestedInfo kLSRequestAllFlags = 0x10;
 
@@ -24,3 +26,5 @@ struct LSItemInfoRecord {
 /// package extension; a link, even to a folder, is a link and no container; a regular file is a
 /// plain file. paramErr without info; fnfErr for an invalid reference, info then untouched.
 OSErr LSCopyItemInfoForRef(const FSRef* ref, LSRequestedInfo whichInfo, LSItemInfoRecord* info);
+
+}  // namespace corvane

@@ -16,6 +16,8 @@
 #include "platform/files/internal/FileDataCopy.h"
 #include "platform/files/internal/TemporaryEntry.h"
 
+namespace corvane {
+
 namespace {
 
 std::function<void()>& BeforePublishHook() {
@@ -442,3 +444,5 @@ OSErr FSRemoveAbandonedTemporaries(const FSRef* folder) {
     }
     return noErr;
 }
+
+}  // namespace corvane

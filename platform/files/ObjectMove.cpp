@@ -9,6 +9,8 @@
 #include "platform/files/internal/ObjectCopy.h"
 #include "platform/files/internal/TemporaryEntry.h"
 
+namespace corvane {
+
 namespace {
 
 bool SameTime(const struct timespec& a, const struct timespec& b) {
@@ -70,3 +72,5 @@ OSErr FSMoveObjectSync(const FSRef* source, const FSRef* destDir, const std::u16
     }
     return target != nullptr ? MakeDestinationRef(destination, moved, target) : noErr;
 }
+
+}  // namespace corvane

@@ -12,6 +12,8 @@
 #include "platform/base/FileDescriptors.h"
 #include "platform/files/FileSystemFeatures.h"
 
+namespace corvane {
+
 namespace {
 
 // The errors of O_TMPFILE that only mean the file system or kernel cannot make unnamed files.
@@ -233,3 +235,5 @@ OSErr RemoveTree(int folder, const std::string& name, bool ownTree) {
     }
     return unlinkat(folder, name.c_str(), AT_REMOVEDIR) == 0 ? noErr : OSErrFromErrno(errno);
 }
+
+}  // namespace corvane

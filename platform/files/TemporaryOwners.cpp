@@ -17,6 +17,8 @@
 #include "platform/base/FileDescriptors.h"
 #include "platform/files/internal/TemporaryEntry.h"
 
+namespace corvane {
+
 namespace {
 
 // Who made a temporary: the first hexadecimal digits of the machine's and the boot's identities,
@@ -220,3 +222,5 @@ void RemoveAbandonedTemporaries(int folder) {
         RemoveIfAbandoned(folder, name);
     }
 }
+
+}  // namespace corvane

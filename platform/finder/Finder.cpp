@@ -13,6 +13,8 @@
 #include "platform/files/FSRefResolve.h"
 #include "platform/files/HFSPaths.h"
 
+namespace corvane {
+
 namespace {
 
 bool IsObjectSpecifier(const AEDesc& desc) {
@@ -160,3 +162,5 @@ OSErr FinderHandleEvent(const AppleEvent* event, AppleEvent* reply) {
 }
 
 void InstallFinder() { AEInstallApplication(kFinderSignature, FinderHandleEvent); }
+
+}  // namespace corvane

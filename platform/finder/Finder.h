@@ -5,6 +5,8 @@
 #include "platform/events/AERegistry.h"
 #include "platform/events/AppleEvents.h"
 
+namespace corvane {
+
 inline constexpr char kFinderCommentAttribute[] = "user.xdg.comment";
 
 /// Answers 'core'/'getd' and 'core'/'setd' whose direct object is the 'comt' property of an item
@@ -23,3 +25,5 @@ OSErr FinderHandleEvent(const AppleEvent* event, AppleEvent* reply);
 /// there; calling it twice is the same as once. The program does so at start-up, as the Finder is
 /// always running on the original platform.
 void InstallFinder();
+
+}  // namespace corvane

@@ -12,6 +12,8 @@
 #include "platform/base/PropertyLists.h"
 #include "platform/base/XdgDirectories.h"
 
+namespace corvane {
+
 namespace {
 
 struct FileStamp {
@@ -221,3 +223,5 @@ std::string DescribePreferenceValue(const PreferenceValue& value) {
     }
     return std::get<PreferenceOther>(value).description;
 }
+
+}  // namespace corvane

@@ -8,6 +8,8 @@
 #include <variant>
 #include <vector>
 
+namespace corvane {
+
 /// A value whose type is none of the scalar ones (array, dictionary, data, date); its text is a
 /// readable description for the defaults command.
 struct PreferenceOther {
@@ -43,3 +45,5 @@ bool CFPreferencesSetAppValue(const std::string& key, const std::optional<Prefer
 
 /// The value as the defaults command shows it: 1/0 for booleans, numbers and strings as they are.
 std::string DescribePreferenceValue(const PreferenceValue& value);
+
+}  // namespace corvane

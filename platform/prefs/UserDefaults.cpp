@@ -11,6 +11,8 @@
 #include "platform/base/AsciiText.h"
 #include "platform/base/UnicodeText.h"
 
+namespace corvane {
+
 std::optional<UserDefaultsDictionary> gUserDefaultsDictionary;
 
 namespace {
@@ -162,3 +164,5 @@ std::optional<std::string> FormatLocalDate(std::time_t date, std::string_view fo
     }
     return utf8;
 }
+
+}  // namespace corvane

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace corvane {
+
 /// The user's time locale, taken once. Owns its locale object.
 class UserDefaultsDictionary {
 public:
@@ -48,3 +50,5 @@ void TakeUserDefaultsSnapshot();
 /// down or the text cannot be made UTF-8.
 std::optional<std::string> FormatLocalDate(std::time_t date, std::string_view format,
                                            const UserDefaultsDictionary* defaults);
+
+}  // namespace corvane

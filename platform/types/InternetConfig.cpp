@@ -7,6 +7,8 @@
 #include "platform/base/PropertyLists.h"
 #include "platform/base/XdgDirectories.h"
 
+namespace corvane {
+
 namespace {
 
 constexpr const char* kMappingFileName = "extension-mapping.plist";
@@ -124,3 +126,5 @@ std::optional<ICMapEntry> ICGetIndMapEntry(const ICMappingDatabase& database, lo
     }
     return database.entries[static_cast<std::size_t>(index - 1)];
 }
+
+}  // namespace corvane

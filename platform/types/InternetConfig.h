@@ -8,6 +8,8 @@
 
 #include "platform/base/MacErrors.h"
 
+namespace corvane {
+
 /// One mapping entry. A four-character code is written in the property list as a string of up to
 /// four bytes, first byte most significant, missing bytes zero ("PDF " keeps its space).
 struct ICMapEntry {
@@ -49,3 +51,5 @@ long ICCountMapEntries(const ICMappingDatabase& database);
 
 /// The entry at index (from 1); none for an index outside 1...count or an entry that could not be read.
 std::optional<ICMapEntry> ICGetIndMapEntry(const ICMappingDatabase& database, long index);
+
+}  // namespace corvane

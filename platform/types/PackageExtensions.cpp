@@ -6,6 +6,8 @@
 #include "platform/base/ConfigurationFile.h"
 #include "platform/base/DataFiles.h"
 
+namespace corvane {
+
 namespace {
 
 constexpr std::string_view kBuiltInList =
@@ -63,3 +65,5 @@ bool IsPackageExtension(std::string_view extension) {
     }
     return LoadedExtensions()->contains(AsciiLowercase(extension));
 }
+
+}  // namespace corvane

@@ -7,6 +7,8 @@
 
 #include "platform/base/MacErrors.h"
 
+namespace corvane {
+
 /// The extensions of a list text: one a line, '#' starts a comment, blanks around an entry and a
 /// leading '.' are dropped, letters are lowered.
 std::set<std::string, std::less<>> ParsePackageExtensions(std::string_view text);
@@ -22,3 +24,5 @@ OSErr LoadPackageExtensions(std::string* path, std::string* why);
 /// Whether a folder with this extension (any letter case) is a package, by the list loaded last; the
 /// list is loaded on first use when it has not been yet.
 bool IsPackageExtension(std::string_view extension);
+
+}  // namespace corvane

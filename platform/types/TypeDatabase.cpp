@@ -13,6 +13,8 @@
 #include "platform/base/ConfigurationFile.h"
 #include "platform/base/XdgDirectories.h"
 
+namespace corvane {
+
 namespace {
 
 // One "*.ext" glob as the database keeps it for lookup.
@@ -248,3 +250,5 @@ std::optional<std::string> UTTypeCopyPreferredTagWithClass(std::string_view iden
     }
     return std::string(identifier);
 }
+
+}  // namespace corvane

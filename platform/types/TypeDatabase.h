@@ -9,6 +9,8 @@
 
 #include "platform/base/MacErrors.h"
 
+namespace corvane {
+
 /// Tag classes: what kind of text a tag is.
 inline constexpr std::string_view kUTTagClassFilenameExtension = "public.filename-extension";
 inline constexpr std::string_view kUTTagClassMIMEType = "public.mime-type";
@@ -37,3 +39,5 @@ std::string UTTypeCreatePreferredIdentifierForTag(std::string_view tagClass, std
 /// The identifier's preferred tag of the class; only kUTTagClassMIMEType is known. None for a
 /// dynamic identifier or another class.
 std::optional<std::string> UTTypeCopyPreferredTagWithClass(std::string_view identifier, std::string_view tagClass);
+
+}  // namespace corvane

@@ -5,6 +5,8 @@
 
 #include "MoreAppleEvents/MoreAEDataModel.h"
 
+using namespace corvane;
+
 namespace {
 
 std::string Bytes(const std::u16string& units) {

@@ -9,6 +9,8 @@
 #include "platform/files/HFSPaths.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace {
 
 FSRef RefOf(const std::string& path) {

@@ -5,6 +5,8 @@
 
 #include "MoreAppleEvents/MoreAppleEvents.h"
 
+using namespace corvane;
+
 namespace {
 
 constexpr OSType kScripted = FOUR_CHAR_CODE("Scrp");

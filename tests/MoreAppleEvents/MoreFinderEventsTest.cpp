@@ -6,6 +6,8 @@
 #include "platform/finder/Finder.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace {
 
 AEDesc Param(const AEDesc& record, const char (&key)[5]) {

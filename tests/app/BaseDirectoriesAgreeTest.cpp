@@ -13,6 +13,8 @@
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -15,6 +15,8 @@
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace {
 
 const std::vector<std::string> kCommands{"Aggregate Files by Extension"};

@@ -7,6 +7,8 @@
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 TEST(CommandTable, ModesFollowTheTableNotTheOrderOfTesting) {
     const std::pair<const char*, int> rows[] = {
         {"Aggregate Files by Extension", 1},

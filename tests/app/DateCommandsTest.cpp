@@ -10,6 +10,8 @@
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace {
 
 using Names = std::vector<std::string>;

@@ -18,6 +18,8 @@
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace {
 
 int OpenFolderAt(int folder, const std::string& name) {

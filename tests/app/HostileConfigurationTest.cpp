@@ -9,6 +9,8 @@
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace {
 
 using namespace std::chrono_literals;

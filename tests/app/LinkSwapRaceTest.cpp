@@ -28,6 +28,8 @@
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -16,6 +16,8 @@
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace {
 
 const std::string kByExtension = "Aggregate Files by Extension";

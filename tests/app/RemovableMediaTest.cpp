@@ -21,6 +21,8 @@
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace fs = std::filesystem;
 
 namespace {

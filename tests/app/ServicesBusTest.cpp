@@ -28,6 +28,8 @@
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -7,6 +7,8 @@
 
 #include "desktop/ExecQuoting.h"
 
+using namespace corvane;
+
 namespace {
 
 // What /bin/sh makes of the quoted word: the word itself when the quoting is right.

@@ -6,6 +6,8 @@
 
 #include "desktop/ThunarActions.h"
 
+using namespace corvane;
+
 namespace {
 
 // As Thunar itself writes the file: its declaration puts encoding before version.

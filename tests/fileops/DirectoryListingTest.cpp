@@ -8,6 +8,8 @@
 #include "support/FilesTestSupport.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace {
 
 std::vector<std::string> NamesOf(const std::vector<FSRef>& refs) {

@@ -9,6 +9,8 @@
 #include "support/FilesTestSupport.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace {
 
 // The Finder information attribute as the original platform stores it: big-endian, flags at bytes 8-9.

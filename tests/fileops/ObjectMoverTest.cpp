@@ -14,6 +14,8 @@
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace {
 
 const std::string kUuid = "[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}";

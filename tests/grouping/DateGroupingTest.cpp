@@ -12,6 +12,8 @@
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace {
 
 using Names = std::vector<std::string>;

@@ -11,6 +11,8 @@
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace {
 
 constexpr std::time_t kMarch5th2007Noon = 1173096000;     // 2007-03-05 12:00 UTC

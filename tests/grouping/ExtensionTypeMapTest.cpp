@@ -6,6 +6,8 @@
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace {
 
 TEST(TypeTextOfCode, Rules) {

@@ -9,6 +9,8 @@
 #include "platform/base/Log.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 TEST(KeyGrouping, FilesThatVanishAfterTheListingAreLoggedAndSkipped) {
     TempDir dir;
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) {

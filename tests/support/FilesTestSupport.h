@@ -15,6 +15,8 @@
 #include "platform/files/Files.h"
 #include "support/TempDir.h"
 
+namespace corvane {
+
 /// The reference of the entry at path itself (a final link stays the link); the null reference,
 /// reported as a failure, when there is none.
 inline FSRef EntryRef(const std::string& path) {
@@ -57,3 +59,5 @@ inline int RunAsNobody(const std::function<int()>& body) {
     int status = 0;
     return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : 300;
 }
+
+}  // namespace corvane

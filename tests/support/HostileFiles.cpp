@@ -9,6 +9,8 @@
 
 #include "support/TempDir.h"
 
+namespace corvane {
+
 namespace {
 
 void PutBigEndian(std::string& bytes, std::uint64_t value, std::size_t size) {
@@ -126,3 +128,5 @@ void MakeHostileFile(HostileKind kind, const std::string& path) {
     }
     }
 }
+
+}  // namespace corvane

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace corvane {
+
 /// One object of a binary property list: an array of references to other objects, or (none) true.
 using BinaryObject = std::optional<std::vector<std::uint32_t>>;
 
@@ -26,3 +28,5 @@ const char* HostileKindName(HostileKind kind);
 
 /// Makes a file of that kind at path (a link to /dev/zero for a device), making its folders.
 void MakeHostileFile(HostileKind kind, const std::string& path);
+
+}  // namespace corvane

@@ -7,6 +7,8 @@
 
 #include "platform/base/Log.h"
 
+namespace corvane {
+
 class LogCapture {
 public:
     LogCapture()
@@ -29,3 +31,5 @@ private:
     std::vector<std::string> failures_;
     LogSink previous_;
 };
+
+}  // namespace corvane

@@ -14,6 +14,8 @@
 
 #include "support/TempDir.h"
 
+namespace corvane {
+
 namespace {
 
 bool WaitUntil(const std::function<bool()>& done) {
@@ -117,3 +119,5 @@ bool WaitForBusName(const std::string& address, const std::string& name) {
 bool WaitForText(const std::string& path, const std::string& text) {
     return WaitUntil([&] { return ReadFile(path).find(text) != std::string::npos; });
 }
+
+}  // namespace corvane

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace corvane {
+
 /// A program started in the background with its own environment; killed and reaped if still running
 /// when this goes.
 class BackgroundProgram {
@@ -56,3 +58,5 @@ bool WaitForBusName(const std::string& address, const std::string& name);
 
 /// Waits until the file at path holds text; false when it does not after a minute.
 bool WaitForText(const std::string& path, const std::string& text);
+
+}  // namespace corvane

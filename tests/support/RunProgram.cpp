@@ -13,6 +13,8 @@
 #include <sstream>
 #include <stdexcept>
 
+namespace corvane {
+
 namespace {
 
 // What the program wrote goes to unnamed files rather than pipes, so nothing can fill up and stall it.
@@ -108,3 +110,5 @@ ProgramResult RunCorvaneWithin(std::chrono::seconds limit, const std::vector<std
                                const std::map<std::string, std::string>& environment) {
     return Run(arguments, environment, {}, CORVANE_BINARY, limit);
 }
+
+}  // namespace corvane

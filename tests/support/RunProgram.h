@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace corvane {
+
 struct ProgramResult {
     int exitStatus = -1;  ///< the exit status, or 128 + signal
     std::string out;
@@ -26,3 +28,5 @@ ProgramResult RunCorvane(const std::vector<std::string>& arguments, const std::m
 /// result says so (timedOut, exit status 128 + SIGKILL).
 ProgramResult RunCorvaneWithin(std::chrono::seconds limit, const std::vector<std::string>& arguments,
                                const std::map<std::string, std::string>& environment);
+
+}  // namespace corvane

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace corvane {
+
 class ScopedEnvironment {
 public:
     ScopedEnvironment() = default;
@@ -31,3 +33,5 @@ private:
     }
     std::map<std::string, std::optional<std::string>> saved_;
 };
+
+}  // namespace corvane

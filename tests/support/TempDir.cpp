@@ -9,6 +9,8 @@
 #include <sstream>
 #include <stdexcept>
 
+namespace corvane {
+
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
@@ -84,3 +86,5 @@ bool UserXattrsSupported(const std::string& folder) {
     unlink(probe.c_str());
     return supported;
 }
+
+}  // namespace corvane

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace corvane {
+
 class TempDir {
 public:
     TempDir();
@@ -32,3 +34,5 @@ std::optional<std::string> GetXattr(const std::string& path, const std::string& 
 void SetXattr(const std::string& path, const std::string& name, const std::string& value);
 /// Whether this file system takes user extended attributes at path.
 bool UserXattrsSupported(const std::string& folder);
+
+}  // namespace corvane

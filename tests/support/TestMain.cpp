@@ -3,6 +3,8 @@
 
 #include "platform/finder/Finder.h"
 
+using namespace corvane;
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     InstallFinder();

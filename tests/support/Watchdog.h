@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+namespace corvane {
+
 class Watchdog {
 public:
     explicit Watchdog(std::chrono::seconds limit)
@@ -40,3 +42,5 @@ private:
     bool finished_ = false;
     std::thread thread_;
 };
+
+}  // namespace corvane

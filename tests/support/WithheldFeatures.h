@@ -10,6 +10,8 @@
 
 #include "platform/files/FileSystemFeatures.h"
 
+namespace corvane {
+
 struct Withheld {
     unsigned features;
     const char* name;
@@ -35,3 +37,5 @@ inline std::vector<Withheld> EveryFeatureSetting() {
 }
 
 inline std::string SettingName(const ::testing::TestParamInfo<Withheld>& each) { return each.param.name; }
+
+}  // namespace corvane

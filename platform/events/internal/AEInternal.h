@@ -6,6 +6,8 @@
 
 #include "platform/events/AppleEvents.h"
 
+namespace corvane {
+
 /// Runs operation and returns its status; memFullErr when it runs out of memory, so that no
 /// exception leaves the manager.
 template <typename Operation>
@@ -29,3 +31,5 @@ AEDesc AEDescOfValue(DescType type, Value value) {
     std::memcpy(desc.data.data(), &value, sizeof value);
     return desc;
 }
+
+}  // namespace corvane

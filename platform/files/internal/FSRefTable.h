@@ -13,6 +13,8 @@
 #include "platform/base/FileDescriptors.h"
 #include "platform/base/MacErrors.h"
 
+namespace corvane {
+
 /// Slot 0 names nothing, so that an all-zero FSRef is never valid.
 constexpr std::uint32_t kNoSlot = 0;
 
@@ -60,3 +62,5 @@ OSErr FSRefTableFolderAsSeen(std::uint32_t slot, int& fd, struct stat* status = 
 
 /// How many slots the table holds, for tests of its growth.
 std::uint32_t FSRefTableSize();
+
+}  // namespace corvane

@@ -6,6 +6,8 @@
 
 #include "platform/base/MacErrors.h"
 
+namespace corvane {
+
 /// Whether a copy may leave behind the user attributes that its destination cannot store (a copy
 /// keeps what fits, as cp does), or must carry every one or fail (a move, whose source goes).
 enum class UserAttributes { KeepWhatFits, KeepAll };
@@ -21,3 +23,5 @@ OSErr CopyFileData(int from, const struct stat& status, int to, dev_t device);
 /// writable) are kept as far as it can, as cp does; what it cannot keep is noted with
 /// FileSystemDropped.
 OSErr CopyMetadata(int from, int to, const struct stat& status, UserAttributes rule, dev_t device);
+
+}  // namespace corvane

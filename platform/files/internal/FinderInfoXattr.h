@@ -6,6 +6,8 @@
 
 #include "platform/files/Files.h"
 
+namespace corvane {
+
 /// The name of the extended attribute that holds the 32 bytes.
 constexpr const char* kFinderInfoXattrName = "user.com.apple.FinderInfo";
 
@@ -13,3 +15,5 @@ constexpr const char* kFinderInfoXattrName = "user.com.apple.FinderInfo";
 /// (a link's own attribute, never its target's); all zero when the attribute is absent, unreadable
 /// or malformed.
 void ReadFinderInfo(int folder, const char* name, FinderInfo& finderInfo, ExtendedFinderInfo& extended);
+
+}  // namespace corvane

@@ -11,6 +11,8 @@
 #include "platform/files/Files.h"
 #include "platform/files/internal/FileDataCopy.h"
 
+namespace corvane {
+
 /// Where a copied or moved item goes: the held descriptor of the folder, its device and slot, and
 /// the POSIX name the item is to have there.
 struct Destination {
@@ -46,3 +48,5 @@ OSErr MakeDestinationRef(const Destination& destination, const struct stat& stat
 /// Test seam: runs once a copy is complete, just before it is published under its final name; where
 /// a copy is made in place, just before that name is claimed. An empty function removes it.
 void SetBeforePublishHook(std::function<void()> hook);
+
+}  // namespace corvane

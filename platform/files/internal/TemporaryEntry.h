@@ -12,6 +12,8 @@
 #include "platform/base/MacErrors.h"
 #include "platform/files/internal/TemporaryOwners.h"
 
+namespace corvane {
+
 /// A temporary regular file, open for writing, in folder, on the file system of device: unnamed
 /// where that file system can (O_TMPFILE), else under a fresh hidden name of ours, locked while it
 /// is open. On failure nothing is created.
@@ -71,3 +73,5 @@ void CloseInPlaceRecord(int folder, InPlaceRecord& record);
 /// followed. With ownTree, folders are first made writable (the copy's own read-only folders).
 /// Stops at the first failure, which it returns.
 OSErr RemoveTree(int folder, const std::string& name, bool ownTree);
+
+}  // namespace corvane

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace corvane {
+
 /// The start of every temporary name: listings treat a name that begins with '.' as invisible.
 constexpr std::string_view kTemporaryPrefix = ".corvane-";
 
@@ -25,3 +27,5 @@ void LockTemporary(int fd);
 /// with an abandoned record of an entry made in place, that entry while it is the one recorded.
 /// Never one whose owner lives, one of another machine, or a name that is not one of ours.
 void RemoveAbandonedTemporaries(int folder);
+
+}  // namespace corvane

@@ -3,6 +3,8 @@
 
 #include "platform/base/Assertions.h"
 
+using namespace corvane;
+
 namespace {
 
 int Checked(const int* value) {

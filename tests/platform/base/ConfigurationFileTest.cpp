@@ -12,6 +12,8 @@
 #include "support/TempDir.h"
 #include "support/Watchdog.h"
 
+using namespace corvane;
+
 namespace {
 
 using namespace std::chrono_literals;

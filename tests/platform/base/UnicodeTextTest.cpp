@@ -4,6 +4,8 @@
 
 #include "support/Watchdog.h"
 
+using namespace corvane;
+
 namespace {
 
 TEST(UnicodeTextTest, DecodesOnlyStrictUtf8) {

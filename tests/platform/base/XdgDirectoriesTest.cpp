@@ -14,6 +14,8 @@
 
 #include "support/ScopedEnvironment.h"
 
+using namespace corvane;
+
 namespace {
 
 using Value = std::optional<std::string>;  // none: the variable is unset

@@ -8,6 +8,8 @@
 
 #include "platform/events/AppleEvents.h"
 
+using namespace corvane;
+
 namespace {
 
 constexpr OSType kSignature = FOUR_CHAR_CODE("Test");

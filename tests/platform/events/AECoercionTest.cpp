@@ -6,6 +6,8 @@
 
 #include "platform/events/AppleEvents.h"
 
+using namespace corvane;
+
 namespace {
 
 template <typename Value>

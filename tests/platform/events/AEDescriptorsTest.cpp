@@ -6,6 +6,8 @@
 
 #include "platform/events/AppleEvents.h"
 
+using namespace corvane;
+
 namespace {
 
 constexpr AEKeyword kKeyA = FOUR_CHAR_CODE("keyA");

@@ -5,6 +5,8 @@
 
 #include "platform/events/AppleEvents.h"
 
+using namespace corvane;
+
 namespace {
 
 constexpr OSType kTestSignature = FOUR_CHAR_CODE("Tst1");

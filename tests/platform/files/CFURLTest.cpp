@@ -6,6 +6,8 @@
 
 #include "support/FilesTestSupport.h"
 
+using namespace corvane;
+
 namespace {
 
 TEST(CFURLTest, PathExtensionIsTheTextAfterTheLastDotOfTheLastName) {

@@ -8,6 +8,8 @@
 #include "platform/files/internal/FSRefTable.h"
 #include "support/FilesTestSupport.h"
 
+using namespace corvane;
+
 namespace {
 
 TEST(FSRefTest, PathsResolveLikeRealpathKeepingALeafLinkWhenAsked) {

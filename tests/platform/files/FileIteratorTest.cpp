@@ -6,6 +6,8 @@
 #include "platform/base/UnicodeText.h"
 #include "support/FilesTestSupport.h"
 
+using namespace corvane;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -5,6 +5,8 @@
 
 #include "support/FilesTestSupport.h"
 
+using namespace corvane;
+
 namespace {
 
 TEST(FilesLookupTest, FindsChildrenByCatalogName) {

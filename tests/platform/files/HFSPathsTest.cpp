@@ -3,6 +3,8 @@
 
 #include "platform/files/HFSPaths.h"
 
+using namespace corvane;
+
 TEST(HFSPaths, Forms) {
     const std::pair<std::string, std::u16string> rows[] = {
         {"/", u"Root"},         {"/Users/me/notes.txt", u"Root:Users:me:notes.txt"}, {"/a:b/c", u"Root:a/b:c"},

@@ -8,6 +8,8 @@
 #include "platform/types/PackageExtensions.h"
 #include "support/FilesTestSupport.h"
 
+using namespace corvane;
+
 namespace {
 
 TEST(PackageExtensionsTest, ParsedListIsTheBuiltInOneAndHoldsTheCommonBundles) {

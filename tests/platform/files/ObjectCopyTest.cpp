@@ -11,6 +11,8 @@
 #include "support/FilesTestSupport.h"
 #include "support/WithheldFeatures.h"
 
+using namespace corvane;
+
 namespace fs = std::filesystem;
 
 namespace {

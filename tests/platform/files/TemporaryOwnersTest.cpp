@@ -19,6 +19,8 @@
 #include "support/FilesTestSupport.h"
 #include "support/WithheldFeatures.h"
 
+using namespace corvane;
+
 namespace {
 
 using Names = std::vector<std::string>;

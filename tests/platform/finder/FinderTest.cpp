@@ -10,6 +10,8 @@
 #include "platform/finder/Finder.h"
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace {
 
 using Answer = std::pair<OSErr, std::u16string>;

@@ -6,6 +6,8 @@
 
 #include "support/ScopedEnvironment.h"
 
+using namespace corvane;
+
 namespace {
 
 constexpr std::time_t kMarch5th2007Noon = 1173096000;      // 2007-03-05 12:00 UTC

@@ -9,6 +9,8 @@
 
 #include "support/TempDir.h"
 
+using namespace corvane;
+
 namespace {
 
 std::string Plist(const std::string& arrayBody) {
