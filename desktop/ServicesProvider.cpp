@@ -11,6 +11,7 @@
 #include <sdbus-c++/sdbus-c++.h>
 
 #include "desktop/ServicesBus.h"
+#include "platform/base/FileDescriptors.h"
 
 namespace corvane {
 
@@ -26,27 +27,25 @@ public:
         sigaddset(&stop, SIGTERM);
         sigaddset(&stop, SIGINT);
         sigprocmask(SIG_BLOCK, &stop, &previous_);
-        fd_ = signalfd(-1, &stop, SFD_NONBLOCK | SFD_CLOEXEC);
+        fd_ = UniqueFd(signalfd(-1, &stop, SFD_NONBLOCK | SFD_CLOEXEC));
     }
     ~StopSignals() {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
+        fd_.Reset();
         sigprocmask(SIG_SETMASK, &previous_, nullptr);
     }
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
-    int fd() const { return fd_; }
+    int fd() const { return fd_.get(); }
 
     bool arrived() const {
         signalfd_siginfo info{};
-        return read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info);
+        return read(fd_.get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info);
     }
 
 private:
     sigset_t previous_{};
-    int fd_ = -1;
+    UniqueFd fd_;
 };
 
 void SetError(std::string* errorText, const std::string& text) {

@@ -54,13 +54,13 @@ bool ReplaceFileContents(const std::string& path, const std::string& content, mo
     }
     // Hidden, so that a file manager watching the folder never offers the half-written file.
     std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd fd(mkostemp(temporary.data(), O_CLOEXEC));
+    if (!fd.valid()) {
         return Fail(errorText, "cannot write", path, errno);
     }
-    bool written = WriteAll(fd, content) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+    bool written = WriteAll(fd.get(), content) && fchmod(fd.get(), mode) == 0 && fsync(fd.get()) == 0;
     int error = written ? 0 : errno;
-    if (close(fd) != 0 && written) {
+    if (fd.Close() != 0 && written) {
         written = false;
         error = errno;
     }

@@ -17,6 +17,22 @@ void UniqueFd::Reset() {
     }
 }
 
+int UniqueFd::Close() {
+    return close(std::exchange(fd_, -1));
+}
+
+UniqueFolderStream OpenFolderStream(int folder) {
+    UniqueFd fd(openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid()) {
+        return nullptr;
+    }
+    UniqueFolderStream stream(fdopendir(fd.get()));
+    if (stream != nullptr) {
+        fd.Release();
+    }
+    return stream;
+}
+
 void RaiseDescriptorLimit() {
     struct rlimit limit {};
     if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
@@ -26,20 +42,14 @@ void RaiseDescriptorLimit() {
 }
 
 int ReadFolderNames(int folder, std::vector<std::string>& names) {
-    const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return errno;
-    }
-    DIR* stream = fdopendir(fd);
+    const UniqueFolderStream stream = OpenFolderStream(folder);
     if (stream == nullptr) {
-        const int error = errno;
-        close(fd);
-        return error;
+        return errno;
     }
     int error = 0;
     for (;;) {
         errno = 0;
-        const struct dirent* entry = readdir(stream);
+        const struct dirent* entry = readdir(stream.get());
         if (entry == nullptr) {
             error = errno;
             break;
@@ -48,7 +58,6 @@ int ReadFolderNames(int folder, std::vector<std::string>& names) {
             names.emplace_back(entry->d_name);
         }
     }
-    closedir(stream);
     return error;
 }
 

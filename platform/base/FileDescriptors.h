@@ -2,7 +2,10 @@
 // folder.
 #pragma once
 
+#include <dirent.h>
+
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -30,10 +33,25 @@ public:
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
     void Reset();
+    /// Closes the descriptor now and says how that went: 0, or -1 with errno set (a write the file
+    /// system could not complete may only show here).
+    int Close();
+    /// Hands the descriptor over to a new owner; this one then owns nothing.
+    int Release() { return std::exchange(fd_, -1); }
 
 private:
     int fd_ = -1;
 };
+
+struct FolderStreamCloser {
+    void operator()(DIR* stream) const { closedir(stream); }
+};
+/// Owns an open directory stream and closes it when it goes.
+using UniqueFolderStream = std::unique_ptr<DIR, FolderStreamCloser>;
+
+/// A directory stream of the open folder itself, whatever its name leads to now, on a descriptor of its
+/// own (so folder keeps its offset); null with errno set when it cannot be had.
+UniqueFolderStream OpenFolderStream(int folder);
 
 /// Raises the soft limit of open descriptors to the hard one: a walk holds one descriptor for each
 /// folder it is inside of, so the depth of a tree it can tidy is bounded by that limit.

@@ -16,7 +16,7 @@
 namespace corvane {
 
 struct OpaqueFSIterator {
-    DIR* stream;
+    UniqueFolderStream stream;
     std::uint32_t containerSlot;
     std::uint32_t containerGeneration;
     dev_t device;
@@ -35,7 +35,7 @@ bool SameTime(const struct timespec& a, const struct timespec& b) {
 
 bool ChangedSinceOpen(const OpaqueFSIterator& iterator) {
     struct stat now {};
-    if (fstat(dirfd(iterator.stream), &now) != 0) {
+    if (fstat(dirfd(iterator.stream.get()), &now) != 0) {
         return true;
     }
     return !SameTime(now.st_mtim, iterator.modifiedAtOpen) || !SameTime(now.st_ctim, iterator.changedAtOpen);
@@ -72,7 +72,7 @@ bool StatusOfEntry(OpaqueFSIterator& iterator, const struct dirent& entry, bool 
     default: break;
     }
     if (kind == 0 || wantAll || iterator.listedInodes != ListedInodes::own) {
-        if (fstatat(dirfd(iterator.stream), entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (fstatat(dirfd(iterator.stream.get()), entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
             return false;
         }
         if (kind != 0 && iterator.listedInodes == ListedInodes::unknown) {
@@ -97,27 +97,14 @@ OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* 
     if (const OSErr status = FolderOfRef(container, folder); status != noErr) {
         return status;
     }
-    // "." of the held folder: the folder itself, whatever its name leads to now.
-    const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFolderStream stream = OpenFolderStream(folder);
+    struct stat opened {};
+    if (stream == nullptr || fstat(dirfd(stream.get()), &opened) != 0) {
         return OSErrFromErrno(errno);
     }
-    struct stat opened {};
-    if (fstat(fd, &opened) != 0) {
-        const int error = errno;
-        close(fd);
-        return OSErrFromErrno(error);
-    }
-    DIR* stream = fdopendir(fd);
-    if (stream == nullptr) {
-        const int error = errno;
-        close(fd);
-        return OSErrFromErrno(error);
-    }
-    auto* made = new (std::nothrow)
-        OpaqueFSIterator{stream, container->pathSlot, container->generation, opened.st_dev, opened.st_mtim, opened.st_ctim};
+    auto* made = new (std::nothrow) OpaqueFSIterator{std::move(stream), container->pathSlot, container->generation,
+                                                     opened.st_dev, opened.st_mtim, opened.st_ctim};
     if (made == nullptr) {
-        closedir(stream);
         return memFullErr;
     }
     *iterator = made;
@@ -128,7 +115,6 @@ OSErr FSCloseIterator(FSIterator iterator) {
     if (iterator == nullptr) {
         return paramErr;
     }
-    closedir(iterator->stream);
     delete iterator;
     return noErr;
 }
@@ -148,10 +134,10 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, ItemCount maximumObjects, ItemCo
         return fnfErr;
     }
     OSErr result = noErr;
-    const int folder = dirfd(iterator->stream);
+    const int folder = dirfd(iterator->stream.get());
     while (*actualObjects < maximumObjects) {
         int error = 0;
-        const struct dirent* entry = NextEntry(iterator->stream, error);
+        const struct dirent* entry = NextEntry(iterator->stream.get(), error);
         if (entry == nullptr) {
             result = error == 0 ? errFSNoMoreItems : OSErrFromErrno(error);
             break;

@@ -210,7 +210,7 @@ OSErr CopyFileInto(const ResolvedRef& item, const Destination& destination, User
     if (const OSErr error = CreateTemporaryFile(destination.folder, destination.device, temporary); error != noErr) {
         return error;
     }
-    OSErr result = FillFile(source.get(), temporary.fd, destination.device, opened, rule);
+    OSErr result = FillFile(source.get(), temporary.fd.get(), destination.device, opened, rule);
     if (result == noErr) {
         RunBeforePublishHook();
         result = PublishTemporaryFile(destination.folder, destination.device, temporary, destination.name);

@@ -46,8 +46,8 @@ OSErr CreateTemporaryFile(int folder, dev_t device, TemporaryFile& file) {
     file.name.clear();
     // An unnamed file is given its name by a hard link.
     if (FileSystemHas(device, kUnnamedTemporaries) && FileSystemHas(device, kHardLinks)) {
-        file.fd = openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-        if (file.fd >= 0) {
+        file.fd = UniqueFd(openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+        if (file.fd.valid()) {
             return noErr;
         }
         if (!UnnamedFilesUnsupported(errno)) {
@@ -58,21 +58,18 @@ OSErr CreateTemporaryFile(int folder, dev_t device, TemporaryFile& file) {
     return CreateTemporaryEntry(
         folder,
         [&file](int at, const char* name) {
-            file.fd = openat(at, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-            if (file.fd < 0) {
+            file.fd = UniqueFd(openat(at, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            if (!file.fd.valid()) {
                 return -1;
             }
-            LockTemporary(file.fd);
+            LockTemporary(file.fd.get());
             return 0;
         },
         file.name);
 }
 
 void DiscardTemporaryFile(int folder, TemporaryFile& file) {
-    if (file.fd >= 0) {
-        close(file.fd);
-        file.fd = -1;
-    }
+    file.fd.Reset();
     if (!file.name.empty()) {
         unlinkat(folder, file.name.c_str(), 0);
         file.name.clear();
@@ -102,14 +99,14 @@ OSErr PublishTemporaryFile(int folder, dev_t device, const TemporaryFile& file, 
         return PublishTemporaryEntry(folder, device, file.name, finalName, false);
     }
     // linkat refuses an existing name, so the unnamed file appears complete or not at all.
-    const std::string self = "/proc/self/fd/" + std::to_string(file.fd);
+    const std::string self = "/proc/self/fd/" + std::to_string(file.fd.get());
     if (linkat(AT_FDCWD, self.c_str(), folder, finalName.c_str(), AT_SYMLINK_FOLLOW) == 0) {
         return noErr;
     }
     int error = errno;
     if (error == ENOENT && access("/proc/self/fd", F_OK) != 0) {
         // Without /proc only the privileged form is left.
-        if (linkat(file.fd, "", folder, finalName.c_str(), AT_EMPTY_PATH) == 0) {
+        if (linkat(file.fd.get(), "", folder, finalName.c_str(), AT_EMPTY_PATH) == 0) {
             return noErr;
         }
         error = errno;

@@ -18,7 +18,7 @@ namespace corvane {
 /// where that file system can (O_TMPFILE), else under a fresh hidden name of ours, locked while it
 /// is open. On failure nothing is created.
 struct TemporaryFile {
-    int fd = -1;
+    UniqueFd fd;
     std::string name;  ///< empty for an unnamed file
 };
 OSErr CreateTemporaryFile(int folder, dev_t device, TemporaryFile& file);

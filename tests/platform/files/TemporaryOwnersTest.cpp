@@ -44,7 +44,7 @@ pid_t MakeTemporaryInChild(const std::string& folder, std::string& name, bool un
             _exit(1);
         }
         if (unlocked) {
-            flock(file.fd, LOCK_UN);
+            flock(file.fd.get(), LOCK_UN);
         }
         const ssize_t written = write(pipe[1], file.name.data(), file.name.size());
         close(pipe[1]);
