@@ -222,10 +222,22 @@ bool IsInstallsCopyOfTheSystemsFile(const std::string& path, const std::string& 
            MergeThunarActions(system, {}, copy, nullptr) && remainingXml == copy;
 }
 
+// The user's uca.xml for an edit: false with errorText when it cannot be read; xml stays empty when the
+// user has none, which leaves nothing to edit.
+bool ReadUsersThunarActions(std::optional<std::string>& xml, std::string* errorText) {
+    return ReadDeclarationFile(ThunarActionsFilePath(), xml, errorText);
+}
+
+bool EditRefused(std::string* errorText, const std::string& what, const std::string& why) {
+    if (errorText != nullptr) {
+        *errorText = "cannot " + what + " " + ThunarActionsFilePath() + ": " + why;
+    }
+    return false;
+}
+
 bool UninstallThunarActions(const std::vector<std::string>& commands, std::string* errorText) {
-    const std::string path = ThunarActionsFilePath();
     std::optional<std::string> existing;
-    if (!ReadDeclarationFile(path, existing, errorText)) {
+    if (!ReadUsersThunarActions(existing, errorText)) {
         return false;
     }
     if (!existing) {
@@ -235,11 +247,9 @@ bool UninstallThunarActions(const std::vector<std::string>& commands, std::strin
     std::size_t removed = 0;
     std::string why;
     if (!RemoveThunarActions(*existing, ThunarActionIds(commands), remaining, removed, &why)) {
-        if (errorText != nullptr) {
-            *errorText = "cannot take the actions out of " + path + ": " + why;
-        }
-        return false;
+        return EditRefused(errorText, "take the actions out of", why);
     }
+    const std::string path = ThunarActionsFilePath();
     if (removed == 0) {
         return true;
     }
@@ -251,9 +261,8 @@ bool UninstallThunarActions(const std::vector<std::string>& commands, std::strin
 
 bool RefreshInstalledThunarActions(const std::string& program, const std::vector<std::string>& commands,
                                    std::string* errorText) {
-    const std::string path = ThunarActionsFilePath();
     std::optional<std::string> existing;
-    if (!ReadDeclarationFile(path, existing, errorText)) {
+    if (!ReadUsersThunarActions(existing, errorText)) {
         return false;
     }
     if (!existing) {
@@ -263,12 +272,10 @@ bool RefreshInstalledThunarActions(const std::string& program, const std::vector
     std::size_t present = 0;
     std::string why;
     if (!RefreshThunarActions(*existing, ThunarActionsFor(program, commands), refreshed, present, &why)) {
-        if (errorText != nullptr) {
-            *errorText = "cannot refresh the actions in " + path + ": " + why;
-        }
-        return false;
+        return EditRefused(errorText, "refresh the actions in", why);
     }
     // Without Corvane's actions the file is the user's alone, down to its layout.
+    const std::string path = ThunarActionsFilePath();
     return present == 0 || ReplaceFileContents(path, refreshed, ModeOr(path, 0644), errorText);
 }
 
