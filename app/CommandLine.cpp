@@ -8,6 +8,8 @@
 #include "app/AppController.h"
 #include "app/CommandTable.h"
 #include "app/DefaultsCommand.h"
+#include "app/JournalCommands.h"
+#include "app/RunJournal.h"
 #include "app/RunSummary.h"
 #include "app/ServicesCommands.h"
 #include "platform/finder/Finder.h"
@@ -33,7 +35,10 @@ int RunRequest(const std::string& command, const std::vector<std::string>& paths
     }
     AppController controller;
     controller.applicationWillFinishLaunching();
-    controller.handleMenuSelection(&paths, &command);
+    {
+        const RunJournal journal(command, paths);
+        controller.handleMenuSelection(&paths, &command);
+    }
     std::cerr << RunSummary(controller.lastRequest);
     return AnythingFailed(controller.lastRequest) ? 1 : 0;
 }
@@ -58,6 +63,11 @@ int RunCommandLine(int argc, char** argv) {
     request->add_option("COMMAND", command, "The command string, exactly as listed below")->required();
     request->add_option("PATH", paths, "The folders to tidy");
     request->footer(CommandList());
+    CLI::App* runs = app.add_subcommand("runs", "List the journaled runs, oldest first");
+    std::optional<std::string> runToUndo;
+    CLI::App* undo = app.add_subcommand("undo", "Take back the last run, or the run named");
+    undo->add_option("RUN", runToUndo, "A run as `corvane runs` names it");
+
     bool uninstall = false;
     CLI::App* install = app.add_subcommand("install-services", "Add the seven commands to the file managers' menus");
     install->add_flag("--uninstall", uninstall, "Remove what install-services added");
@@ -79,7 +89,7 @@ int RunCommandLine(int argc, char** argv) {
     };
     if (argc > 1 && argv[1][0] != '-' && !known(argv[1])) {
         std::cerr << "corvane: unknown command \"" << argv[1]
-                  << "\"; the commands are run, serve, request, install-services and defaults (see --help)\n";
+                  << "\"; the commands are run, runs, undo, serve, request, install-services and defaults (see --help)\n";
         return kUsageError;
     }
     try {
@@ -91,6 +101,12 @@ int RunCommandLine(int argc, char** argv) {
 
     if (run->parsed()) {
         return RunRequest(command, paths);
+    }
+    if (runs->parsed()) {
+        return RunListRuns();
+    }
+    if (undo->parsed()) {
+        return RunUndoCommand(runToUndo);
     }
     if (serve->parsed()) {
         return RunServe();

@@ -7,6 +7,7 @@
 
 #include "app/AppController.h"
 #include "app/CommandTable.h"
+#include "app/RunJournal.h"
 #include "app/RunSummary.h"
 #include "app/UserPreferences.h"
 #include "desktop/DesktopNotifications.h"
@@ -79,7 +80,12 @@ int RunServe() {
         provider = ServicesProvider::Register(
             [&controller](const std::vector<std::string>& filenames, const std::string& userData) {
                 const std::vector<std::string> absolute = AbsolutePathsOnly(filenames);
+                std::optional<RunJournal> journal;
+                if (GroupingModeForCommand(userData) && !absolute.empty()) {
+                    journal.emplace(userData, absolute);
+                }
                 controller.handleMenuSelection(&absolute, &userData);
+                journal.reset();
                 NotifyOfRequest(controller.lastRequest);
                 std::vector<FolderReport> reports;
                 for (const FolderOutcome& outcome : controller.lastRequest) {

@@ -7,18 +7,15 @@ namespace corvane {
 
 std::optional<std::u16string> RenameDuplicateFile(const FSRef* destination, const FSRef* item) {
     const std::optional<std::string> name = FSGetObjectName(item);
-    if (!name) {
+    if (!name || !FSObjectExists(destination, *name, nullptr)) {
         return std::nullopt;
     }
-    if (!FSObjectExists(destination, *name, nullptr)) {
-        return std::nullopt;
-    }
-    std::string stem = *name;
-    const std::optional<CFURL> url = CFURLCreateFromFSRef(item);
-    if (!url) {
-        return std::nullopt;
-    }
-    const std::optional<std::string> extension = CFURLCopyPathExtension(*url);
+    return GetUnicodeString(UniqueNameLike(*name));
+}
+
+std::string UniqueNameLike(const std::string& name) {
+    std::string stem = name;
+    const std::optional<std::string> extension = CFURLCopyPathExtension(CFURL{"/" + name, false});
     if (extension) {
         // The last occurrence anywhere in the name, literally: "archive.tar.gz" keeps "archive.tar".
         const std::string dotted = "." + *extension;
@@ -34,7 +31,7 @@ std::optional<std::u16string> RenameDuplicateFile(const FSRef* destination, cons
     if (extension) {
         unique += "." + *extension;
     }
-    return GetUnicodeString(unique);
+    return unique;
 }
 
 }  // namespace corvane

@@ -3,6 +3,7 @@
 
 #include "fileops/ItemTests.h"
 #include "fileops/ObjectMover.h"
+#include "fileops/PlacementRecorder.h"
 #include "platform/base/UnicodeText.h"
 
 namespace corvane {
@@ -60,8 +61,12 @@ OSErr FSCreateDirectory(const FSRef* parent, const std::string& name, FSRef* fol
     if (!units) {
         return bdNamErr;
     }
-    return FSCreateDirectoryUnicode(parent, static_cast<UniCharCount>(units->size()), units->data(), kFSCatInfoNone,
-                                    nullptr, folder, nullptr);
+    const OSErr result = FSCreateDirectoryUnicode(parent, static_cast<UniCharCount>(units->size()), units->data(),
+                                                  kFSCatInfoNone, nullptr, folder, nullptr);
+    if (result == noErr && folder != nullptr) {
+        RecordFolderMade(folder);
+    }
+    return result;
 }
 
 }  // namespace corvane

@@ -2,6 +2,7 @@
 
 #include "MoreAppleEvents/MoreAppleEvents.h"
 #include "MoreAppleEvents/MoreFinderEvents.h"
+#include "fileops/PlacementRecorder.h"
 #include "platform/base/Log.h"
 
 namespace corvane {
@@ -38,6 +39,10 @@ signed char MoveObjectPath(const std::string& sourcePath, const std::string& des
     }
     FSRef placed{};
     const OSErr result = MoveObjectRef3(&source, &destination, &placed, copy);
+    // Only a copy or move that happened fills placed in.
+    if (placed.inode != 0) {
+        RecordItemPlaced(copy, sourcePath, &placed);
+    }
     TellUnkeptAttributes(destinationPath, destination);
     return result == noErr ? 1 : 0;
 }

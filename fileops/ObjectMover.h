@@ -20,6 +20,9 @@ OSErr MoveObjectRef3(const FSRef* item, const FSRef* destination, FSRef* newItem
 /// None when the name is free or no new name could be formed.
 std::optional<std::u16string> RenameDuplicateFile(const FSRef* destination, const FSRef* item);
 
+/// A name like name made unique: stem, " - ", UUID, "." extension.
+std::string UniqueNameLike(const std::string& name);
+
 /// The item's name, or none.
 std::optional<std::string> FSGetObjectName(const FSRef* item);
 std::optional<std::string> GetObjectName(const FSRef* item);

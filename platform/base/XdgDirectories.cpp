@@ -77,6 +77,8 @@ std::string HomeDirectory() {
 
 std::string XdgConfigHome() { return BaseDirectory("XDG_CONFIG_HOME", ".config"); }
 
+std::string XdgStateHome() { return BaseDirectory("XDG_STATE_HOME", ".local/state"); }
+
 std::string XdgDataHome() { return BaseDirectory("XDG_DATA_HOME", ".local/share"); }
 
 std::vector<std::string> XdgConfigDirs() { return DirectoryList("XDG_CONFIG_DIRS", "/etc/xdg"); }

@@ -17,6 +17,9 @@ std::string XdgConfigHome();
 /// $XDG_DATA_HOME when it is an absolute path, else <home>/.local/share.
 std::string XdgDataHome();
 
+/// $XDG_STATE_HOME when it is an absolute path, else <home>/.local/state.
+std::string XdgStateHome();
+
 /// The absolute entries of $XDG_CONFIG_DIRS, in order; /etc/xdg when it is unset or empty.
 std::vector<std::string> XdgConfigDirs();
 

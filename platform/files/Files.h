@@ -153,6 +153,22 @@ OSErr FSCopyObjectSync(const FSRef* source, const FSRef* destDir, const std::u16
 OSErr FSMoveObjectSync(const FSRef* source, const FSRef* destDir, const std::u16string* destName,
                        FSRef* target, OptionBits options);
 
+/// How an item stood when it was looked at: its identity, its size and the last change of its data.
+struct FSObjectState {
+    std::uint64_t device;
+    std::uint64_t inode;
+    std::int64_t size;
+    std::int64_t modifiedNanoseconds;
+    bool operator==(const FSObjectState&) const = default;
+};
+
+/// The state of the item itself (a link is the link), read from its entry now.
+OSErr FSGetObjectState(const FSRef* item, FSObjectState* state);
+
+/// Removes a file, a link or an empty folder, the entry itself; fBsyErr for a folder that is not
+/// empty, fnfErr when the entry no longer holds the item.
+OSErr FSDeleteObject(const FSRef* item);
+
 /// Removes from folder what copies and moves of processes that are gone left there (their hidden
 /// temporaries, and an entry that one of them was making in place), once per folder and pool. The
 /// mover asks before it names anything in a destination, so that a rerun after a crash takes the

@@ -1,0 +1,286 @@
+#include "app/RunJournal.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <tuple>
+#include <variant>
+
+#include "app/UserPreferences.h"
+#include "grouping/KeyFolders.h"
+#include "platform/base/Log.h"
+#include "platform/base/XdgDirectories.h"
+#include "platform/prefs/Preferences.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr std::string_view kExtension = ".journal";
+
+// One record per line, its fields between tabs; a field's own backslashes, tabs and newlines are
+// escaped, so that any file name fits.
+std::string Escaped(std::string_view field) {
+    std::string out;
+    out.reserve(field.size());
+    for (const char c : field) {
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> Fields(std::string_view line) {
+    std::vector<std::string> fields(1);
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\t') {
+            fields.emplace_back();
+        } else if (c == '\\' && i + 1 < line.size()) {
+            const char next = line[++i];
+            fields.back() += next == 't' ? '\t' : next == 'n' ? '\n' : next;
+        } else {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+std::string Line(const std::vector<std::string>& fields) {
+    std::string line;
+    for (const std::string& field : fields) {
+        line += (line.empty() ? "" : "\t") + Escaped(field);
+    }
+    return line + '\n';
+}
+
+std::string JournalPath(const std::string& id) { return JournalFolder() + "/" + id + std::string(kExtension); }
+
+// Sortable by time, and unique among this user's runs: the start to the second and the process.
+std::string NewRunId(std::time_t started) {
+    std::tm local{};
+    localtime_r(&started, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    return std::string(stamp) + "-" + std::to_string(getpid());
+}
+
+bool AppendTo(int fd, const std::string& line) {
+    // One write per record: O_APPEND puts it whole at the end, so a killed run leaves whole records and at
+    // most one cut short, which the reader leaves out.
+    return WriteAll(fd, line);
+}
+
+std::string Number(std::int64_t value) { return std::to_string(value); }
+
+const char* KindName(JournalEntry::Kind kind) {
+    switch (kind) {
+    case JournalEntry::Kind::folderMade: return "folder";
+    case JournalEntry::Kind::copied: return "copy";
+    case JournalEntry::Kind::moved: return "move";
+    }
+    return "";
+}
+
+std::optional<JournalEntry> EntryOf(const std::vector<std::string>& fields) {
+    if (fields.size() == 2 && fields[0] == "folder") {
+        return JournalEntry{JournalEntry::Kind::folderMade, {}, {}, fields[1]};
+    }
+    if (fields.size() != 7 || (fields[0] != "copy" && fields[0] != "move")) {
+        return std::nullopt;
+    }
+    JournalEntry entry{fields[0] == "copy" ? JournalEntry::Kind::copied : JournalEntry::Kind::moved, {}, fields[5],
+                       fields[6]};
+    try {
+        entry.state = {std::stoull(fields[1]), std::stoull(fields[2]), std::stoll(fields[3]), std::stoll(fields[4])};
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    return entry;
+}
+
+std::optional<RunRecord> ParseRun(const std::string& id, const std::string& text) {
+    RunRecord run;
+    run.id = id;
+    std::size_t start = 0;
+    bool header = true;
+    // A last line without its newline was cut short by a crash.
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            break;
+        }
+        const std::vector<std::string> fields = Fields(std::string_view(text).substr(start, end - start));
+        start = end + 1;
+        if (header) {
+            if (fields.size() < 3 || fields[0] != "run") {
+                return std::nullopt;
+            }
+            run.started = static_cast<std::time_t>(std::atoll(fields[1].c_str()));
+            run.command = fields[2];
+            run.folders.assign(fields.begin() + 3, fields.end());
+            header = false;
+        } else if (fields.size() == 2 && fields[0] == "undoes") {
+            run.undoes = fields[1];
+        } else if (fields.size() == 2 && fields[0] == "undone") {
+            run.undoneBy = fields[1];
+        } else if (fields.size() == 1 && fields[0] == "end") {
+            run.ended = true;
+        } else if (const std::optional<JournalEntry> entry = EntryOf(fields)) {
+            run.entries.push_back(*entry);
+        }
+    }
+    return header ? std::nullopt : std::optional<RunRecord>(std::move(run));
+}
+
+// Journals are kept for JournalDays days (an integer preference), 30 unless it says otherwise.
+int JournalDays() {
+    SynchronizeUserPreferences();
+    const std::optional<PreferenceValue> value = CFPreferencesCopyAppValue("JournalDays", kCorvanePreferenceDomain);
+    const std::int64_t* days = value ? std::get_if<std::int64_t>(&*value) : nullptr;
+    return days != nullptr && *days > 0 ? static_cast<int>(std::min<std::int64_t>(*days, 100000)) : 30;
+}
+
+std::optional<std::string> ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+std::string JournalFolder() { return XdgStateHome() + "/corvane"; }
+
+RunJournal::RunJournal(const std::string& command, const std::vector<std::string>& folders,
+                       const std::optional<std::string>& undoes) {
+    PruneJournals(JournalDays());
+    const std::time_t started = std::time(nullptr);
+    std::error_code made;
+    std::filesystem::create_directories(JournalFolder(), made);
+    const std::string base = NewRunId(started);
+    for (int attempt = 0; attempt < 100 && !fd_.valid(); ++attempt) {
+        id_ = attempt == 0 ? base : base + "-" + std::to_string(attempt);
+        fd_ = UniqueFd(open(JournalPath(id_).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600));
+        if (!fd_.valid() && errno != EEXIST) {
+            break;
+        }
+    }
+    std::vector<std::string> header{"run", Number(started), command};
+    for (const std::string& folder : folders) {
+        // An undo may run in another working folder.
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(folder, error);
+        header.push_back(error ? folder : absolute.lexically_normal().string());
+    }
+    if (!fd_.valid() || !AppendTo(fd_.get(), Line(header)) ||
+        (undoes && !AppendTo(fd_.get(), Line({"undoes", *undoes})))) {
+        NSLogFailure("The run journal could not be written in \"%@\": %@; this run cannot be undone",
+                     {JournalFolder(), std::string_view(std::strerror(errno))});
+        fd_.Reset();
+        id_.clear();
+        return;
+    }
+    previous_ = SetPlacementRecorder(PlacementRecorder{
+        [this](const FSRef* folder) {
+            if (const std::optional<std::string> path = PathOfRef(folder)) {
+                Record({JournalEntry::Kind::folderMade, {}, {}, *path});
+            }
+        },
+        [this](signed char copy, const std::string& sourcePath, const FSRef* placed) {
+            FSObjectState state{};
+            const std::optional<std::string> path = PathOfRef(placed);
+            if (path && FSGetObjectState(placed, &state) == noErr) {
+                Record({copy != 0 ? JournalEntry::Kind::copied : JournalEntry::Kind::moved, state, sourcePath, *path});
+            }
+        }});
+}
+
+RunJournal::~RunJournal() {
+    if (!fd_.valid()) {
+        return;
+    }
+    SetPlacementRecorder(std::move(previous_));
+    AppendTo(fd_.get(), Line({"end"}));
+    fdatasync(fd_.get());
+}
+
+void RunJournal::Record(const JournalEntry& entry) {
+    if (!fd_.valid()) {
+        return;
+    }
+    std::vector<std::string> fields{KindName(entry.kind)};
+    if (entry.kind != JournalEntry::Kind::folderMade) {
+        fields.insert(fields.end(), {Number(static_cast<std::int64_t>(entry.state.device)),
+                                     Number(static_cast<std::int64_t>(entry.state.inode)), Number(entry.state.size),
+                                     Number(entry.state.modifiedNanoseconds), entry.source});
+    }
+    fields.push_back(entry.destination);
+    AppendTo(fd_.get(), Line(fields));
+}
+
+std::optional<RunRecord> ReadRun(const std::string& id, std::string* why) {
+    const bool plainName = !id.empty() && id.find('/') == std::string::npos && id[0] != '.';
+    const std::optional<std::string> text = plainName ? ReadText(JournalPath(id)) : std::nullopt;
+    std::optional<RunRecord> run = text ? ParseRun(id, *text) : std::nullopt;
+    if (!run && why != nullptr) {
+        *why = text ? "its journal " + JournalPath(id) + " is not one Corvane wrote"
+                    : "there is no run \"" + id + "\" (see corvane runs)";
+    }
+    return run;
+}
+
+std::vector<RunRecord> ListRuns() {
+    std::vector<RunRecord> runs;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(JournalFolder(), error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.ends_with(kExtension) && entry.is_regular_file()) {
+            if (std::optional<RunRecord> run = ReadRun(name.substr(0, name.size() - kExtension.size()), nullptr)) {
+                runs.push_back(std::move(*run));
+            }
+        }
+    }
+    std::sort(runs.begin(), runs.end(), [](const RunRecord& a, const RunRecord& b) {
+        return std::tie(a.started, a.id) < std::tie(b.started, b.id);
+    });
+    return runs;
+}
+
+bool MarkRunUndone(const std::string& run, const std::string& undo) {
+    const UniqueFd fd(open(JournalPath(run).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW));
+    return fd.valid() && AppendTo(fd.get(), Line({"undone", undo})) && fdatasync(fd.get()) == 0;
+}
+
+void PruneJournals(int days) {
+    const std::time_t oldest = std::time(nullptr) - static_cast<std::time_t>(days) * 24 * 60 * 60;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(JournalFolder(), error)) {
+        struct stat status {};
+        const std::string path = entry.path().string();
+        if (path.ends_with(kExtension) && lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+            status.st_mtime < oldest) {
+            unlink(path.c_str());
+        }
+    }
+}
+
+}  // namespace corvane

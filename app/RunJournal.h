@@ -1,0 +1,73 @@
+// The journal of each run: every key folder it made and every item it copied or moved, appended as it
+// happens under $XDG_STATE_HOME/corvane/, so that `corvane undo` can take the run back, even one that
+// was killed half-way.
+#pragma once
+
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fileops/PlacementRecorder.h"
+#include "platform/base/FileDescriptors.h"
+
+namespace corvane {
+
+struct JournalEntry {
+    enum class Kind { folderMade, copied, moved };
+    Kind kind;
+    FSObjectState state;      ///< of the placed item; zero for a folder
+    std::string source;       ///< where the item came from; empty for a folder
+    std::string destination;  ///< the folder made, or where the item lies now
+};
+
+struct RunRecord {
+    std::string id;
+    std::time_t started = 0;
+    std::string command;
+    std::vector<std::string> folders;
+    std::vector<JournalEntry> entries;
+    std::optional<std::string> undoes;    ///< for an undo: the run it takes back
+    std::optional<std::string> undoneBy;  ///< the undo that took this run back
+    bool ended = false;                   ///< false for a run that was killed or is still going
+};
+
+/// The folder of the journals: $XDG_STATE_HOME/corvane (~/.local/state/corvane by default).
+std::string JournalFolder();
+
+/// Keeps the journal of one run while it lives: it records every placement the run makes from its
+/// start, and marks the run ended when it goes. A journal that cannot be written is said once in the
+/// log; the run goes on without it.
+class RunJournal {
+public:
+    RunJournal(const std::string& command, const std::vector<std::string>& folders,
+               const std::optional<std::string>& undoes = std::nullopt);
+    ~RunJournal();
+    RunJournal(const RunJournal&) = delete;
+    RunJournal& operator=(const RunJournal&) = delete;
+
+    /// The run's name, as `corvane runs` lists it; empty when no journal could be written.
+    const std::string& id() const { return id_; }
+
+    void Record(const JournalEntry& entry);
+
+private:
+    UniqueFd fd_;
+    std::string id_;
+    PlacementRecorder previous_;
+};
+
+/// The run of that name, whole; none with why when there is no such journal or it cannot be read. A
+/// last line cut short by a crash is left out.
+std::optional<RunRecord> ReadRun(const std::string& id, std::string* why);
+
+/// Every journaled run, oldest first.
+std::vector<RunRecord> ListRuns();
+
+/// Notes in the journal of run that undo took it back.
+bool MarkRunUndone(const std::string& run, const std::string& undo);
+
+/// Removes the journals of runs that started more than days days ago.
+void PruneJournals(int days);
+
+}  // namespace corvane
