@@ -97,21 +97,33 @@ const char* KindName(JournalEntry::Kind kind) {
     return "";
 }
 
+std::optional<FSObjectState> StateOf(const std::vector<std::string>& fields, std::size_t first) {
+    try {
+        return FSObjectState{std::stoull(fields[first]), std::stoull(fields[first + 1]), std::stoll(fields[first + 2]),
+                             std::stoll(fields[first + 3])};
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::vector<std::string> StateFields(const FSObjectState& state) {
+    return {Number(static_cast<std::int64_t>(state.device)), Number(static_cast<std::int64_t>(state.inode)),
+            Number(state.size), Number(state.modifiedNanoseconds)};
+}
+
 std::optional<JournalEntry> EntryOf(const std::vector<std::string>& fields) {
     if (fields.size() == 2 && fields[0] == "folder") {
-        return JournalEntry{JournalEntry::Kind::folderMade, {}, {}, fields[1]};
+        return JournalEntry{JournalEntry::Kind::folderMade, {}, {}, fields[1], std::nullopt};
     }
     if (fields.size() != 7 || (fields[0] != "copy" && fields[0] != "move")) {
         return std::nullopt;
     }
-    JournalEntry entry{fields[0] == "copy" ? JournalEntry::Kind::copied : JournalEntry::Kind::moved, {}, fields[5],
-                       fields[6]};
-    try {
-        entry.state = {std::stoull(fields[1]), std::stoull(fields[2]), std::stoll(fields[3]), std::stoll(fields[4])};
-    } catch (const std::exception&) {
+    const std::optional<FSObjectState> state = StateOf(fields, 1);
+    if (!state) {
         return std::nullopt;
     }
-    return entry;
+    return JournalEntry{fields[0] == "copy" ? JournalEntry::Kind::copied : JournalEntry::Kind::moved, *state,
+                        fields[5], fields[6], std::nullopt};
 }
 
 std::optional<RunRecord> ParseRun(const std::string& id, const std::string& text) {
@@ -141,6 +153,8 @@ std::optional<RunRecord> ParseRun(const std::string& id, const std::string& text
             run.undoneBy = fields[1];
         } else if (fields.size() == 1 && fields[0] == "end") {
             run.ended = true;
+        } else if (fields.size() == 5 && fields[0] == "done" && !run.entries.empty()) {
+            run.entries.back().placed = StateOf(fields, 1);
         } else if (const std::optional<JournalEntry> entry = EntryOf(fields)) {
             run.entries.push_back(*entry);
         }
@@ -202,14 +216,22 @@ RunJournal::RunJournal(const std::string& command, const std::vector<std::string
     previous_ = SetPlacementRecorder(PlacementRecorder{
         [this](const FSRef* folder) {
             if (const std::optional<std::string> path = PathOfRef(folder)) {
-                Record({JournalEntry::Kind::folderMade, {}, {}, *path});
+                Record({JournalEntry::Kind::folderMade, {}, {}, *path, std::nullopt});
             }
         },
-        [this](signed char copy, const std::string& sourcePath, const FSRef* placed) {
+        [this](signed char copy, const FSRef* item, const FSRef* destination, const std::string& finalName) {
             FSObjectState state{};
-            const std::optional<std::string> path = PathOfRef(placed);
-            if (path && FSGetObjectState(placed, &state) == noErr) {
-                Record({copy != 0 ? JournalEntry::Kind::copied : JournalEntry::Kind::moved, state, sourcePath, *path});
+            const std::optional<std::string> source = PathOfRef(item);
+            const std::optional<std::string> folder = PathOfRef(destination);
+            if (source && folder && FSGetObjectState(item, &state) == noErr) {
+                Record({copy != 0 ? JournalEntry::Kind::copied : JournalEntry::Kind::moved, state, *source,
+                        *folder + "/" + finalName, std::nullopt});
+            }
+        },
+        [this](const FSRef* placed) {
+            FSObjectState state{};
+            if (FSGetObjectState(placed, &state) == noErr) {
+                RecordPlaced(state);
             }
         }});
 }
@@ -229,12 +251,24 @@ void RunJournal::Record(const JournalEntry& entry) {
     }
     std::vector<std::string> fields{KindName(entry.kind)};
     if (entry.kind != JournalEntry::Kind::folderMade) {
-        fields.insert(fields.end(), {Number(static_cast<std::int64_t>(entry.state.device)),
-                                     Number(static_cast<std::int64_t>(entry.state.inode)), Number(entry.state.size),
-                                     Number(entry.state.modifiedNanoseconds), entry.source});
+        const std::vector<std::string> state = StateFields(entry.sourceState);
+        fields.insert(fields.end(), state.begin(), state.end());
+        fields.push_back(entry.source);
     }
     fields.push_back(entry.destination);
     AppendTo(fd_.get(), Line(fields));
+    if (entry.placed) {
+        RecordPlaced(*entry.placed);
+    }
+}
+
+void RunJournal::RecordPlaced(const FSObjectState& placed) {
+    if (fd_.valid()) {
+        std::vector<std::string> fields{"done"};
+        const std::vector<std::string> state = StateFields(placed);
+        fields.insert(fields.end(), state.begin(), state.end());
+        AppendTo(fd_.get(), Line(fields));
+    }
 }
 
 std::optional<RunRecord> ReadRun(const std::string& id, std::string* why) {

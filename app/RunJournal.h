@@ -16,9 +16,11 @@ namespace corvane {
 struct JournalEntry {
     enum class Kind { folderMade, copied, moved };
     Kind kind;
-    FSObjectState state;      ///< of the placed item; zero for a folder
-    std::string source;       ///< where the item came from; empty for a folder
-    std::string destination;  ///< the folder made, or where the item lies now
+    FSObjectState sourceState;  ///< of the item before it was placed; zero for a folder
+    std::string source;         ///< where the item came from; empty for a folder
+    std::string destination;    ///< the folder made, or where the item was put
+    /// The placed item as it lay once placed; none when the run was killed before it could say.
+    std::optional<FSObjectState> placed;
 };
 
 struct RunRecord {
@@ -49,7 +51,9 @@ public:
     /// The run's name, as `corvane runs` lists it; empty when no journal could be written.
     const std::string& id() const { return id_; }
 
+    /// Records an entry; a copy or move with its placed state, or without it until RecordPlaced.
     void Record(const JournalEntry& entry);
+    void RecordPlaced(const FSObjectState& placed);
 
 private:
     UniqueFd fd_;

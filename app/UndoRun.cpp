@@ -20,7 +20,9 @@ std::string ParentOf(const std::string& path) {
 
 std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
-// The placed item, if the entry at its path is still the very object the run placed, unchanged.
+// The placed item, if the entry at its path is still the very object the run placed, unchanged. A run
+// killed before it could note what it placed left only what it was placing: then the entry must be of
+// the source's size and, for a move on one file system, the source itself.
 OSErr PlacedItem(const JournalEntry& entry, FSRef* item) {
     if (FSPathMakeRefWithOptions(entry.destination.c_str(), kFSPathMakeRefDoNotFollowLeafSymlink, item, nullptr) !=
         noErr) {
@@ -30,7 +32,14 @@ OSErr PlacedItem(const JournalEntry& entry, FSRef* item) {
     if (FSGetObjectState(item, &now) != noErr) {
         return fnfErr;
     }
-    return now == entry.state ? noErr : fBsyErr;
+    if (entry.placed) {
+        return now == *entry.placed ? noErr : fBsyErr;
+    }
+    const FSObjectState& source = entry.sourceState;
+    const bool sameObject = now.device == source.device && now.inode == source.inode;
+    const bool moveKept = entry.kind == JournalEntry::Kind::moved && (sameObject || now.device != source.device);
+    const bool copyMade = entry.kind == JournalEntry::Kind::copied && !sameObject;
+    return now.size == source.size && (moveKept || copyMade) ? noErr : fBsyErr;
 }
 
 // A copied folder (a package) goes with everything in it, as the copy made it; a link is removed as
@@ -53,6 +62,11 @@ public:
     explicit Undo(std::ostream& report) : report_(report) {}
 
     void Take(const JournalEntry& entry, RunJournal& journal, UndoOutcome& outcome) {
+        // A run killed before it placed what it was placing left nothing there to take back.
+        FSRef item{};
+        if (!entry.placed && entry.kind != JournalEntry::Kind::folderMade && PlacedItem(entry, &item) == fnfErr) {
+            return;
+        }
         switch (entry.kind) {
         case JournalEntry::Kind::copied: RemoveCopy(entry, outcome); break;
         case JournalEntry::Kind::moved: MoveBack(entry, journal, outcome); break;
@@ -103,6 +117,8 @@ private:
                   {taken, folderPath, NameOf(entry.destination), name});
         }
         const std::optional<std::u16string> units = GetUnicodeString(name);
+        FSObjectState before{};
+        FSGetObjectState(&item, &before);
         FSRef placed{};
         const OSErr moved = units ? FSMoveObjectSync(&item, &folder, &*units, &placed, 0) : bdNamErr;
         if (moved != noErr) {
@@ -111,7 +127,7 @@ private:
         }
         FSObjectState state{};
         FSGetObjectState(&placed, &state);
-        journal.Record({JournalEntry::Kind::moved, state, entry.destination, folderPath + "/" + name});
+        journal.Record({JournalEntry::Kind::moved, before, entry.destination, folderPath + "/" + name, state});
         ++outcome.movedBack;
     }
 

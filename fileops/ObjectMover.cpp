@@ -4,6 +4,7 @@
 #include "MoreAppleEvents/MoreFinderEvents.h"
 #include "fileops/PlacementRecorder.h"
 #include "platform/base/Log.h"
+#include "platform/base/UnicodeText.h"
 
 namespace corvane {
 
@@ -39,10 +40,6 @@ signed char MoveObjectPath(const std::string& sourcePath, const std::string& des
     }
     FSRef placed{};
     const OSErr result = MoveObjectRef3(&source, &destination, &placed, copy);
-    // Only a copy or move that happened fills placed in.
-    if (placed.inode != 0) {
-        RecordItemPlaced(copy, sourcePath, &placed);
-    }
     TellUnkeptAttributes(destinationPath, destination);
     return result == noErr ? 1 : 0;
 }
@@ -63,12 +60,16 @@ OSErr MoveObjectRef3(const FSRef* item, const FSRef* destination, FSRef* newItem
         comment.reset();
     }
     const std::u16string* name = newName ? &*newName : nullptr;
+    if (const std::optional<std::string> finalName = name ? UTF8FromUTF16(*name) : FSGetObjectName(item)) {
+        RecordItemPlacing(copy, item, destination, *finalName);
+    }
     OSErr result = copy != 0 ? FSCopyObjectSync(item, destination, name, newItem, 0)
                              : FSMoveObjectSync(item, destination, name, newItem, 0);
     if (result != noErr) {
         NSLogFailure("An error occurred: %d", {std::int64_t{result}});
         return result;
     }
+    RecordItemPlaced(newItem);
     if (comment) {
         // The item is in place either way; a comment that did not follow it makes the placement a failure.
         result = MoreFESetCommentCFString(newItem, &*comment, gAEIdleUPP);

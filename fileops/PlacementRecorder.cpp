@@ -23,9 +23,15 @@ void RecordFolderMade(const FSRef* folder) {
     }
 }
 
-void RecordItemPlaced(signed char copy, const std::string& sourcePath, const FSRef* placed) {
+void RecordItemPlacing(signed char copy, const FSRef* item, const FSRef* destination, const std::string& finalName) {
+    if (Installed().itemPlacing) {
+        Installed().itemPlacing(copy, item, destination, finalName);
+    }
+}
+
+void RecordItemPlaced(const FSRef* placed) {
     if (Installed().itemPlaced) {
-        Installed().itemPlaced(copy, sourcePath, placed);
+        Installed().itemPlaced(placed);
     }
 }
 

@@ -12,15 +12,19 @@ namespace corvane {
 struct PlacementRecorder {
     /// A key folder that the run made.
     std::function<void(const FSRef* folder)> folderMade;
-    /// An item that now lies at placed, copied (copy nonzero) or moved from sourcePath; told also when
-    /// the placement failed afterwards (its comment did not follow), since the item is there.
-    std::function<void(signed char copy, const std::string& sourcePath, const FSRef* placed)> itemPlaced;
+    /// An item about to be copied (copy nonzero) or moved into destination under finalName: told before
+    /// anything is placed, so that a run killed in the middle of a placement leaves its trace.
+    std::function<void(signed char copy, const FSRef* item, const FSRef* destination, const std::string& finalName)>
+        itemPlacing;
+    /// The item that the placement told last now lies at placed.
+    std::function<void(const FSRef* placed)> itemPlaced;
 };
 
 /// Installs recorder for the placements that follow; returns the one installed before.
 PlacementRecorder SetPlacementRecorder(PlacementRecorder recorder);
 
 void RecordFolderMade(const FSRef* folder);
-void RecordItemPlaced(signed char copy, const std::string& sourcePath, const FSRef* placed);
+void RecordItemPlacing(signed char copy, const FSRef* item, const FSRef* destination, const std::string& finalName);
+void RecordItemPlaced(const FSRef* placed);
 
 }  // namespace corvane
