@@ -8,6 +8,7 @@
 #include "app/AppController.h"
 #include "app/CommandTable.h"
 #include "app/DefaultsCommand.h"
+#include "app/DryRun.h"
 #include "app/JournalCommands.h"
 #include "app/RunJournal.h"
 #include "app/RunSummary.h"
@@ -28,13 +29,21 @@ std::string CommandList() {
     return list;
 }
 
-int RunRequest(const std::string& command, const std::vector<std::string>& paths) {
+int RunRequest(const std::string& command, const std::vector<std::string>& paths, bool dryRun) {
     if (!GroupingModeForCommand(command)) {
         std::cerr << "corvane run: unknown command \"" << command << "\"\n" << CommandList();
         return kUsageError;
     }
     AppController controller;
     controller.applicationWillFinishLaunching();
+    if (dryRun) {
+        const Preview preview = PreviewRun(command, paths);
+        for (const std::string& step : preview.steps) {
+            std::cout << step << "\n";
+        }
+        std::cout << RunSummary(preview.outcomes);
+        return AnythingFailed(preview.outcomes) ? 1 : 0;
+    }
     {
         const RunJournal journal(command, paths);
         controller.handleMenuSelection(&paths, &command);
@@ -56,6 +65,8 @@ int RunCommandLine(int argc, char** argv) {
     CLI::App* run = app.add_subcommand("run", "Run one command on the given folders in this process");
     run->add_option("COMMAND", command, "The command string, exactly as listed below")->required();
     run->add_option("PATH", paths, "The folders to tidy");
+    bool dryRun = false;
+    run->add_flag("--dry-run", dryRun, "Print what the run would do, and change nothing");
     run->footer(CommandList());
 
     CLI::App* serve = app.add_subcommand("serve", "Serve requests from the file managers on the session bus");
@@ -100,7 +111,7 @@ int RunCommandLine(int argc, char** argv) {
     }
 
     if (run->parsed()) {
-        return RunRequest(command, paths);
+        return RunRequest(command, paths, dryRun);
     }
     if (runs->parsed()) {
         return RunListRuns();

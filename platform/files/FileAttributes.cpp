@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cerrno>
 
@@ -9,6 +10,17 @@
 #include "platform/files/FSRefResolve.h"
 
 namespace corvane {
+
+namespace {
+
+BirthTimeStandIns& StandIns() {
+    static BirthTimeStandIns standIns;
+    return standIns;
+}
+
+}  // namespace
+
+void SetBirthTimeStandIns(BirthTimeStandIns standIns) { StandIns() = std::move(standIns); }
 
 OSErr FileAttributesAtPath(const std::string& path, FileAttributes* attributes) {
     if (attributes == nullptr) {
@@ -29,6 +41,12 @@ OSErr FileAttributesAtPath(const std::string& path, FileAttributes* attributes) 
         // A file system that keeps no birth time leaves the bit clear rather than failing.
         if ((info.stx_mask & STATX_BTIME) != 0) {
             dates.creationDate = static_cast<std::time_t>(info.stx_btime.tv_sec);
+        }
+        if (!StandIns().empty()) {
+            const auto standIn = StandIns().find({makedev(info.stx_dev_major, info.stx_dev_minor), info.stx_ino});
+            if (standIn != StandIns().end()) {
+                dates.creationDate = standIn->second;
+            }
         }
         *attributes = dates;
         return noErr;

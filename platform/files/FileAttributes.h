@@ -2,10 +2,13 @@
 // symbolic links.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/base/MacErrors.h"
 
@@ -20,6 +23,12 @@ struct FileAttributes {
     std::optional<std::time_t> modificationDate;
     std::optional<std::time_t> creationDate;
 };
+
+/// For folders that stand in for real ones (a dry run's view of them): the birth time to give each of
+/// their objects (device, inode) instead of its own, which no copy can carry; none for an object whose
+/// original has none. An empty table ends the standing in.
+using BirthTimeStandIns = std::map<std::pair<std::uint64_t, std::uint64_t>, std::optional<std::time_t>>;
+void SetBirthTimeStandIns(BirthTimeStandIns standIns);
 
 /// The dates of the item at path, or of the item a symbolic link there leads to. On failure (fnfErr
 /// for a missing item or a link to nothing) attributes is left as it was.

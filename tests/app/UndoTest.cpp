@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <map>
 #include <regex>
+#include <sstream>
 
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
@@ -160,4 +161,59 @@ TEST_F(Undo, ARunKilledHalfWayIsTakenBack) {
         EXPECT_TRUE(before.contains(path)) << path;
     }
     EXPECT_EQ(after.size(), before.size());
+}
+
+namespace {
+
+// The steps the real run journaled, worded as a dry run words them.
+std::vector<std::string> JournaledSteps(const std::string& journalFolder) {
+    std::vector<std::string> steps;
+    for (const auto& entry : fs::directory_iterator(journalFolder)) {
+        std::istringstream lines(ReadFile(entry.path()));
+        for (std::string line; std::getline(lines, line);) {
+            std::vector<std::string> fields;
+            std::istringstream parts(line);
+            for (std::string field; std::getline(parts, field, '\t');) {
+                fields.push_back(field);
+            }
+            if (fields[0] == "folder") {
+                steps.push_back("Would make folder \"" + fields[1] + "\"");
+            } else if (fields[0] == "copy" || fields[0] == "move") {
+                const std::string& source = fields[5];
+                const std::string& destination = fields[6];
+                const std::string verb = "Would " + fields[0] + " \"" + source + "\"";
+                const bool renamed = source.substr(source.rfind('/')) != destination.substr(destination.rfind('/'));
+                steps.push_back(renamed ? verb + " into \"" + destination.substr(0, destination.rfind('/')) +
+                                              "\" under a new name made unique"
+                                        : verb + " to \"" + destination + "\"");
+            }
+        }
+    }
+    return steps;
+}
+
+}  // namespace
+
+TEST_F(Undo, ADryRunSaysStepByStepWhatTheRunThenDoesAndChangesNothing) {
+    ASSERT_EQ(corvane({"defaults", "write", "RecurseFolders", "-bool", "true"}).exitStatus, 0);
+    for (const std::string& command : kCommands) {
+        fs::remove_all(folder);
+        fs::remove_all(dir / "home/state");
+        MakeFolder();
+        const auto before = Snapshot(folder);
+        const ProgramResult dry = corvane({"run", "--dry-run", command, folder});
+        EXPECT_EQ(dry.exitStatus, 0) << command << dry.err;
+        EXPECT_EQ(dry.err, "") << "no log line, no summary on standard error";
+        EXPECT_EQ(Snapshot(folder), before) << command;
+        EXPECT_FALSE(fs::exists(dir / "home/state/corvane") && !fs::is_empty(dir / "home/state/corvane"))
+            << "a dry run journals nothing";
+        ASSERT_EQ(corvane({"run", command, folder}).exitStatus, 0) << command;
+        std::vector<std::string> said;
+        std::istringstream lines(dry.out);
+        for (std::string line; std::getline(lines, line) && line.starts_with("Would ");) {
+            said.push_back(line);
+        }
+        EXPECT_FALSE(said.empty()) << command;
+        EXPECT_EQ(said, JournaledSteps(dir / "home/state/corvane")) << command;
+    }
 }
