@@ -76,24 +76,16 @@ std::string DeepBinaryPlist(std::size_t depth) {
 }
 
 const std::vector<HostileKind>& AllHostileKinds() {
-    static const std::vector<HostileKind> kinds{HostileKind::fifo,       HostileKind::device,
-                                                HostileKind::huge,       HostileKind::deepXml,
-                                                HostileKind::deepBinary, HostileKind::truncatedBinary,
-                                                HostileKind::junk};
+    static const std::vector<HostileKind> kinds{HostileKind::fifo,       HostileKind::device,          HostileKind::huge,
+                                                HostileKind::deepXml,    HostileKind::deepBinary,
+                                                HostileKind::truncatedBinary, HostileKind::junk};
     return kinds;
 }
 
 const char* HostileKindName(HostileKind kind) {
-    switch (kind) {
-    case HostileKind::fifo: return "FIFO";
-    case HostileKind::device: return "link to /dev/zero";
-    case HostileKind::huge: return "sparse file over the limit";
-    case HostileKind::deepXml: return "XML nested 100,000 deep";
-    case HostileKind::deepBinary: return "binary list nested 100,000 deep";
-    case HostileKind::truncatedBinary: return "binary list cut short";
-    case HostileKind::junk: return "binary junk";
-    }
-    return "?";
+    static const char* const names[] = {"FIFO", "link to /dev/zero", "sparse file over the limit", "XML nested 100,000 deep",
+                                        "binary list nested 100,000 deep", "binary list cut short", "binary junk"};
+    return names[static_cast<int>(kind)];
 }
 
 void MakeHostileFile(HostileKind kind, const std::string& path) {
@@ -120,11 +112,10 @@ void MakeHostileFile(HostileKind kind, const std::string& path) {
     case HostileKind::junk: {
         std::mt19937 random(7);
         std::string bytes = "bplist00";
-        for (int i = 0; i < 4096; ++i) {
+        while (bytes.size() < 4104) {
             bytes.push_back(static_cast<char>(random()));
         }
         WriteFile(path, bytes);
-        return;
     }
     }
 }

@@ -12,6 +12,7 @@
 #include <sdbus-c++/sdbus-c++.h>
 #include <thread>
 
+#include "support/RunProgram.h"
 #include "support/TempDir.h"
 
 namespace corvane {
@@ -44,16 +45,7 @@ BackgroundProgram::BackgroundProgram(const std::vector<std::string>& argv,
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
-        for (const auto& [name, value] : environment) {
-            value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
-        }
-        std::vector<char*> words;
-        for (const std::string& word : argv) {
-            words.push_back(const_cast<char*>(word.c_str()));
-        }
-        words.push_back(nullptr);
-        execvp(words[0], words.data());
-        _exit(127);
+        ExecWithEnvironment(argv, environment);
     }
     close(output);
 }

@@ -4,14 +4,12 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <optional>
-#include <thread>
-
 #include <cstdio>
 #include <cstdlib>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace corvane {
 
@@ -29,7 +27,51 @@ std::string ReadAll(std::FILE* file) {
     return text;
 }
 
+ProgramResult Run(std::vector<std::string> argv, const std::map<std::string, std::string>& environment,
+                  std::optional<std::chrono::seconds> limit) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    if (out == nullptr || err == nullptr) {
+        throw std::runtime_error("tmpfile failed");
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(fileno(out), STDOUT_FILENO);
+        dup2(fileno(err), STDERR_FILENO);
+        ExecWithEnvironment(argv, environment);
+    }
+    int status = 0;
+    ProgramResult result;
+    const auto deadline = std::chrono::steady_clock::now() + limit.value_or(std::chrono::hours(24));
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            result.timedOut = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = ReadAll(out);
+    result.err = ReadAll(err);
+    return result;
+}
+
 }  // namespace
+
+void ExecWithEnvironment(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment) {
+    for (const auto& [name, value] : environment) {
+        value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
+    }
+    std::vector<char*> words;
+    for (const std::string& word : argv) {
+        words.push_back(const_cast<char*>(word.c_str()));
+    }
+    words.push_back(nullptr);
+    execvp(words[0], words.data());
+    _exit(127);
+}
 
 std::vector<std::string> ProgramResult::logLines() const {
     static const std::regex prefix(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} corvane\[\d+:\d+\] )");
@@ -44,71 +86,19 @@ std::vector<std::string> ProgramResult::logLines() const {
     return lines;
 }
 
-namespace {
-
-ProgramResult Run(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,
-                  const std::vector<std::string>& launcher, const std::string& program,
-                  std::optional<std::chrono::seconds> limit) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    if (out == nullptr || err == nullptr) {
-        throw std::runtime_error("tmpfile failed");
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(fileno(out), STDOUT_FILENO);
-        dup2(fileno(err), STDERR_FILENO);
-        for (const auto& [name, value] : environment) {
-            if (value.empty()) {
-                unsetenv(name.c_str());
-            } else {
-                setenv(name.c_str(), value.c_str(), 1);
-            }
-        }
-        std::vector<char*> argv;
-        for (const std::string& word : launcher) {
-            argv.push_back(const_cast<char*>(word.c_str()));
-        }
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    ProgramResult result;
-    if (limit) {
-        const auto deadline = std::chrono::steady_clock::now() + *limit;
-        while (waitpid(child, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                kill(child, SIGKILL);
-                waitpid(child, &status, 0);
-                result.timedOut = true;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    } else {
-        waitpid(child, &status, 0);
-    }
-    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = ReadAll(out);
-    result.err = ReadAll(err);
-    return result;
-}
-
-}  // namespace
-
 ProgramResult RunCorvane(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,
                          const std::vector<std::string>& launcher, const std::string& program) {
-    return Run(arguments, environment, launcher, program, std::nullopt);
+    std::vector<std::string> argv = launcher;
+    argv.push_back(program);
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return Run(argv, environment, std::nullopt);
 }
 
 ProgramResult RunCorvaneWithin(std::chrono::seconds limit, const std::vector<std::string>& arguments,
                                const std::map<std::string, std::string>& environment) {
-    return Run(arguments, environment, {}, CORVANE_BINARY, limit);
+    std::vector<std::string> argv{CORVANE_BINARY};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return Run(argv, environment, limit);
 }
 
 }  // namespace corvane

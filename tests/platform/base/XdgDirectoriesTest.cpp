@@ -7,9 +7,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "support/ScopedEnvironment.h"
@@ -30,20 +28,15 @@ std::string UserDatabaseHome() {
 }
 
 std::string UnderUserDatabaseHome(const std::string& relative) {
-    const std::string home = UserDatabaseHome();
-    return (home.ends_with('/') ? home : home + "/") + relative;
+    return (UserDatabaseHome().ends_with('/') ? UserDatabaseHome() : UserDatabaseHome() + "/") + relative;
 }
 
 class XdgDirectories : public testing::Test {
 protected:
+    // ScopedEnvironment takes an empty value for unset; these cases need the two kept apart.
     void put(const std::string& name, const Value& value) {
-        // ScopedEnvironment takes an empty value for unset; these cases need the two kept apart.
         environment_.set(name, "saved");
-        if (value) {
-            setenv(name.c_str(), value->c_str(), 1);
-        } else {
-            unsetenv(name.c_str());
-        }
+        value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
     }
 
 private:
@@ -57,11 +50,8 @@ TEST_F(XdgDirectories, TheHomeIsAnAbsoluteHomeVariableElseTheUserDatabase) {
         Value home;
         std::string expected;
     } cases[] = {
-        {kUnset, UserDatabaseHome()},
-        {"", UserDatabaseHome()},
-        {"srv/alice", UserDatabaseHome()},
-        {"./alice", UserDatabaseHome()},
-        {"/srv/alice", "/srv/alice"},
+        {kUnset, UserDatabaseHome()}, {"", UserDatabaseHome()},         {"srv/alice", UserDatabaseHome()},
+        {"./alice", UserDatabaseHome()}, {"/srv/alice", "/srv/alice"},
     };
     for (const auto& [home, expected] : cases) {
         SCOPED_TRACE("HOME " + Describe(home));
@@ -85,16 +75,12 @@ TEST_F(XdgDirectories, ConfigAndDataHomesTakeOnlyAnAbsoluteValueElseFollowTheHom
             Value value;
             std::string expected;
         } cases[] = {
-            {"/srv/alice", kUnset, "/srv/alice/" + underHome},
-            {"/srv/alice", "", "/srv/alice/" + underHome},
+            {"/srv/alice", kUnset, "/srv/alice/" + underHome},  {"/srv/alice", "", "/srv/alice/" + underHome},
             {"/srv/alice", "relative/folder", "/srv/alice/" + underHome},
-            {"/srv/alice", "/srv/elsewhere", "/srv/elsewhere"},
-            {"/srv/alice/", kUnset, "/srv/alice/" + underHome},
-            {"/", kUnset, "/" + underHome},
-            {kUnset, kUnset, UnderUserDatabaseHome(underHome)},
-            {"", "", UnderUserDatabaseHome(underHome)},
+            {"/srv/alice", "/srv/elsewhere", "/srv/elsewhere"}, {"/srv/alice/", kUnset, "/srv/alice/" + underHome},
+            {"/", kUnset, "/" + underHome},                      {kUnset, kUnset, UnderUserDatabaseHome(underHome)},
+            {"", "", UnderUserDatabaseHome(underHome)},          {kUnset, "/srv/elsewhere", "/srv/elsewhere"},
             {"srv/alice", "relative/folder", UnderUserDatabaseHome(underHome)},
-            {kUnset, "/srv/elsewhere", "/srv/elsewhere"},
         };
         for (const auto& [home, value, expected] : cases) {
             SCOPED_TRACE(std::string(variable) + " " + Describe(value) + ", HOME " + Describe(home));
@@ -119,16 +105,9 @@ TEST_F(XdgDirectories, ListsKeepTheirAbsoluteEntriesInOrderAndDefaultOnlyWhenUns
             Value value;
             std::vector<std::string> expected;
         } cases[] = {
-            {kUnset, fallback},
-            {"", fallback},
-            {"/srv/a", {"/srv/a"}},
-            {"/srv/b:/srv/a", {"/srv/b", "/srv/a"}},
-            {"/srv/a:relative:/srv/b", {"/srv/a", "/srv/b"}},
-            {"./here:/srv/a", {"/srv/a"}},
-            {"/srv/a::/srv/b:", {"/srv/a", "/srv/b"}},
-            {":/srv/a", {"/srv/a"}},
-            // Set, but with nothing usable in it: the rules give no default for that.
-            {"relative:", {}},
+            {kUnset, fallback},      {"", fallback},      {"/srv/a", {"/srv/a"}}, {"/srv/b:/srv/a", {"/srv/b", "/srv/a"}},
+            {"/srv/a:relative:/srv/b", {"/srv/a", "/srv/b"}}, {"./here:/srv/a", {"/srv/a"}}, {":/srv/a", {"/srv/a"}},
+            {"/srv/a::/srv/b:", {"/srv/a", "/srv/b"}}, {"relative:", {}},  // set but unusable: no default
         };
         for (const auto& [value, expected] : cases) {
             SCOPED_TRACE(std::string(variable) + " " + Describe(value));

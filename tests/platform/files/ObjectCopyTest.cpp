@@ -1,3 +1,5 @@
+// Copying and moving files, links and packages without ever replacing a name, with every optional
+// file-system feature and without each.
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -30,6 +32,13 @@ OSErr Copy(const std::string& source, const std::string& folder) {
     const FSRef item = EntryRef(source);
     const FSRef into = EntryRef(folder);
     return FSCopyObjectSync(&item, &into, nullptr, nullptr, 0);
+}
+
+OSErr Move(const std::string& source, const std::string& folder, const std::u16string* name = nullptr,
+           FSRef* target = nullptr) {
+    const FSRef item = EntryRef(source);
+    const FSRef into = EntryRef(folder);
+    return FSMoveObjectSync(&item, &into, name, target, 0);
 }
 
 // Every test runs with all features, without each one, and without any: the fallbacks run here too.
@@ -120,20 +129,6 @@ TEST_P(ObjectCopyTest, SpecialFilesAreNeverOpened) {
     EXPECT_TRUE(ListNames(dir_ / "to").empty());
 }
 
-TEST_P(ObjectCopyTest, OutOfSpaceLeavesNothingBehind) {
-    const TmpfsMount small(dir_ / "small", "256k");
-    if (!small.mounted) {
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
-    }
-    const std::string big(1 << 20, 'b');
-    WriteFile(dir_ / "from/big", big);
-    WriteFile(dir_ / "from/pkg.app/big", big);
-    EXPECT_EQ(Copy(dir_ / "from/big", dir_ / "small"), dskFulErr);
-    EXPECT_EQ(Copy(dir_ / "from/pkg.app", dir_ / "small"), dskFulErr);
-    EXPECT_TRUE(ListNames(dir_ / "small").empty()) << "no partial copy, no temporary";
-    EXPECT_EQ(ReadFile(dir_ / "from/big") + ReadFile(dir_ / "from/pkg.app/big"), big + big);
-}
-
 TEST_P(ObjectCopyTest, FolderTheUserMayNotWrite) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs root to switch to an unprivileged user";
@@ -142,6 +137,77 @@ TEST_P(ObjectCopyTest, FolderTheUserMayNotWrite) {
     WriteFile(dir_ / "from/file", "data");
     EXPECT_EQ(RunAsNobody([&] { return Copy(dir_ / "from/file", dir_ / "to") == afpAccessDenied ? 0 : 1; }), 0);
     EXPECT_TRUE(ListNames(dir_ / "to").empty());
+}
+
+TEST_P(ObjectCopyTest, WithinAFileSystemEverythingMovesAsItselfWithoutReplacing) {
+    WriteFile(dir_ / "from/file", "data");
+    WriteFile(dir_ / "from/pkg.app/inner/file", "inner");
+    symlink("file", (dir_ / "from/link").c_str());
+    mkfifo((dir_ / "from/fifo").c_str(), 0644);
+    fs::create_directories(dir_ / "to/pkg.app");
+    WriteFile(dir_ / "to/taken", "there");
+    const std::u16string taken = u"taken";
+    EXPECT_EQ(Move(dir_ / "from/file", dir_ / "to", &taken), dupFNErr);
+    EXPECT_EQ(Move(dir_ / "from/pkg.app", dir_ / "to"), dupFNErr) << "not even an empty folder is replaced";
+    EXPECT_EQ(Move(dir_ / "from/pkg.app", dir_ / "from/pkg.app/inner"), paramErr);
+    FSRef target{};
+    const std::u16string name = u"renamed/here";
+    ASSERT_EQ(Move(dir_ / "from/file", dir_ / "to", &name, &target), noErr);
+    EXPECT_EQ(Compare(target, EntryRef(dir_ / "to/renamed:here")), noErr);
+    EXPECT_EQ(Move(dir_ / "from/link", dir_ / "to"), noErr);
+    // Without a rename that never replaces and without links a file moves as a copy, which never opens a FIFO.
+    const bool onlyCopies = (GetParam().features & (kRenameNoReplace | kHardLinks)) == (kRenameNoReplace | kHardLinks);
+    if (onlyCopies) {
+        EXPECT_EQ(Move(dir_ / "from/fifo", dir_ / "to"), paramErr);
+        EXPECT_TRUE(fs::is_fifo(dir_ / "from/fifo"));
+        fs::rename(dir_ / "from/fifo", dir_ / "to/fifo");
+    } else {
+        EXPECT_EQ(Move(dir_ / "from/fifo", dir_ / "to"), noErr) << "a rename opens nothing";
+    }
+    EXPECT_TRUE(fs::is_symlink(dir_ / "to/link") && fs::is_fifo(dir_ / "to/fifo"));
+    const std::u16string moved = u"moved.app";
+    EXPECT_EQ(Move(dir_ / "from/pkg.app", dir_ / "to", &moved), noErr);
+    EXPECT_TRUE(ListNames(dir_ / "from").empty());
+    EXPECT_EQ(ListNames(dir_ / "to"), (Names{"fifo", "link", "moved.app", "pkg.app", "renamed:here", "taken"}))
+        << "no placeholder or temporary left";
+    EXPECT_TRUE(ListNames(dir_ / "to/pkg.app").empty());
+    EXPECT_EQ(ReadFile(dir_ / "to/taken") + ReadFile(dir_ / "to/renamed:here"), "theredata");
+    EXPECT_EQ(ReadFile(dir_ / "to/moved.app/inner/file"), "inner");
+}
+
+// Out of space, a copy or a move leaves nothing behind, and a move takes its source only once its copy is whole.
+TEST_P(ObjectCopyTest, AcrossFileSystemsTheSourceGoesOnlyOnceItsCopyIsComplete) {
+    const TmpfsMount other(dir_ / "other", "256k");
+    if (!other.mounted) {
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    }
+    const std::string big(1 << 20, 'b');
+    WriteFile(dir_ / "from/big", big);
+    WriteFile(dir_ / "from/huge.app/big", big);
+    WriteFile(dir_ / "from/pkg.app/Contents/inner", "inner");
+    symlink("pkg.app", (dir_ / "from/link").c_str());
+    WriteFile(dir_ / "from/raced", "new");
+    FSRef target{};
+    ASSERT_EQ(Move(dir_ / "from/pkg.app", other.folder, nullptr, &target), noErr);
+    EXPECT_EQ(Compare(target, EntryRef(dir_ / "other/pkg.app")), noErr) << "the reference names the copy";
+    ASSERT_EQ(Move(dir_ / "from/link", other.folder), noErr);
+    EXPECT_EQ(Move(dir_ / "from/big", other.folder), dskFulErr);
+    EXPECT_EQ(Copy(dir_ / "from/big", other.folder), dskFulErr);
+    EXPECT_EQ(Copy(dir_ / "from/huge.app", other.folder), dskFulErr);
+    int runs = 0;
+    SetBeforePublishHook([&] {
+        ++runs;
+        WriteFile(dir_ / "other/raced", "arrived first");
+    });
+    EXPECT_EQ(Move(dir_ / "from/raced", other.folder), dupFNErr);
+    SetBeforePublishHook({});
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(ListNames(other.folder), (Names{"link", "pkg.app", "raced"})) << "no temporary left";
+    EXPECT_EQ(ReadFile(dir_ / "other/pkg.app/Contents/inner") + ReadFile(dir_ / "other/raced"), "innerarrived first");
+    EXPECT_EQ(fs::read_symlink(dir_ / "other/link"), "pkg.app");
+    EXPECT_EQ(ListNames(dir_ / "from"), (Names{"big", "huge.app", "raced"}));
+    EXPECT_EQ(ReadFile(dir_ / "from/big") + ReadFile(dir_ / "from/huge.app/big") + ReadFile(dir_ / "from/raced"),
+              big + big + "new");
 }
 
 INSTANTIATE_TEST_SUITE_P(, ObjectCopyTest, ::testing::ValuesIn(EveryFeatureSetting()), SettingName);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,85 +26,66 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// A child that makes a named temporary in folder, as a copy on a file system without O_TMPFILE
-// does, and then waits to be killed; name receives the temporary's name. Unlocked, it is as on a
-// file system without locks, where only its name tells that its owner lives.
-pid_t MakeTemporaryInChild(const std::string& folder, std::string& name, bool unlocked = false) {
+// A child that runs body, tells its answer (empty: failed) and waits to be killed; the answer, or
+// empty when the child failed, and the child in pid.
+std::string InChild(const std::function<std::string()>& body, pid_t& pid) {
     int pipe[2];
     if (::pipe(pipe) != 0) {
-        return -1;
+        return "";
     }
-    const pid_t child = fork();
-    if (child == 0) {
+    pid = fork();
+    if (pid == 0) {
         close(pipe[0]);
-        WithholdFileSystemFeatures(kUnnamedTemporaries);
-        const int at = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        struct stat status {};
-        TemporaryFile file;
-        if (at < 0 || fstat(at, &status) != 0 || CreateTemporaryFile(at, status.st_dev, file) != noErr) {
+        const std::string answer = body();
+        if (answer.empty() || write(pipe[1], answer.data(), answer.size()) < 0) {
             _exit(1);
         }
-        if (unlocked) {
-            flock(file.fd.get(), LOCK_UN);
-        }
-        const ssize_t written = write(pipe[1], file.name.data(), file.name.size());
-        close(pipe[1]);
         for (;;) {
             pause();
         }
-        _exit(written < 0 ? 1 : 0);
     }
     close(pipe[1]);
     char text[256];
     const ssize_t got = read(pipe[0], text, sizeof text);
     close(pipe[0]);
-    name.assign(text, got > 0 ? static_cast<std::size_t>(got) : 0);
-    return child;
+    return std::string(text, got > 0 ? static_cast<std::size_t>(got) : 0);
+}
+
+// Makes a named temporary in folder, as a copy on a file system without O_TMPFILE does: its name.
+// Unlocked, it is as on a file system without locks, where only its name tells that its owner lives.
+std::string MakeTemporary(const std::string& folder, bool unlocked = false) {
+    WithholdFileSystemFeatures(kUnnamedTemporaries);
+    const int at = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat status {};
+    TemporaryFile file;
+    if (at < 0 || fstat(at, &status) != 0 || CreateTemporaryFile(at, status.st_dev, file) != noErr) {
+        return "";
+    }
+    if (unlocked) {
+        flock(file.fd.get(), LOCK_UN);
+    }
+    return file.name;
+}
+
+// Begins an in-place copy named entry in folder, as on FAT, and writes part of it.
+std::string BeginInPlaceCopy(const std::string& folder, const std::string& entry) {
+    const int at = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    InPlaceRecord record;
+    if (at < 0 || OpenInPlaceRecord(at, entry, record) != noErr) {
+        return "";
+    }
+    const int copy = openat(at, entry.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    struct stat status {};
+    if (copy < 0 || fstat(copy, &status) != 0 || write(copy, "part", 4) != 4) {
+        return "";
+    }
+    RecordInPlaceEntry(record, status.st_ino);
+    return "recorded";
 }
 
 Names Sorted(Names names) {
     std::sort(names.begin(), names.end());
     return names;
-}
-
-// A child that begins an in-place copy named entry in folder, as on FAT, writes part of it and
-// waits to be killed.
-pid_t BeginInPlaceCopyInChild(const std::string& folder, const std::string& entry) {
-    int pipe[2];
-    if (::pipe(pipe) != 0) {
-        return -1;
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        close(pipe[0]);
-        const int at = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        InPlaceRecord record;
-        if (at < 0 || OpenInPlaceRecord(at, entry, record) != noErr) {
-            _exit(1);
-        }
-        const int copy = openat(at, entry.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        struct stat status {};
-        if (copy < 0 || fstat(copy, &status) != 0 || write(copy, "part", 4) != 4) {
-            _exit(1);
-        }
-        RecordInPlaceEntry(record, status.st_ino);
-        if (write(pipe[1], "r", 1) != 1) {
-            _exit(1);
-        }
-        for (;;) {
-            pause();
-        }
-    }
-    close(pipe[1]);
-    char recorded = 0;
-    const bool ready = read(pipe[0], &recorded, 1) == 1;
-    close(pipe[0]);
-    if (!ready && child > 0) {
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
-        return -1;
-    }
-    return child;
 }
 
 // A child that is killed when it goes, if the test did not kill it first.
@@ -123,10 +105,9 @@ struct Child {
 
 TEST(TemporaryOwners, AKilledCopysTemporaryGoesALiveOnesStays) {
     const TempDir dir;
-    std::string killed;
-    std::string living;
-    Child first{MakeTemporaryInChild(dir.path(), killed)};
-    Child second{MakeTemporaryInChild(dir.path(), living, true)};
+    Child first, second;
+    const std::string killed = InChild([&] { return MakeTemporary(dir.path()); }, first.pid);
+    const std::string living = InChild([&] { return MakeTemporary(dir.path(), true); }, second.pid);
     ASSERT_TRUE(first.pid > 0 && second.pid > 0 && killed.starts_with(kTemporaryPrefix) && living.starts_with(kTemporaryPrefix))
         << killed << " " << living;
     first.Kill();
@@ -159,9 +140,9 @@ TEST(TemporaryOwners, AKilledCopysTemporaryGoesALiveOnesStays) {
 
 TEST(TemporaryOwners, AKilledInPlaceCopyGoesWithItsRecordUnlessItWasReplaced) {
     const TempDir dir;
-    Child partial{BeginInPlaceCopyInChild(dir.path(), "photo.jpg")};
-    Child replaced{BeginInPlaceCopyInChild(dir.path(), "movie.mov")};
-    ASSERT_TRUE(partial.pid > 0 && replaced.pid > 0);
+    Child partial, replaced;
+    ASSERT_EQ(InChild([&] { return BeginInPlaceCopy(dir.path(), "photo.jpg"); }, partial.pid), "recorded");
+    ASSERT_EQ(InChild([&] { return BeginInPlaceCopy(dir.path(), "movie.mov"); }, replaced.pid), "recorded");
     ASSERT_EQ(ListNames(dir.path()).size(), 4U) << "two records, two partial copies";
     partial.Kill();
     replaced.Kill();

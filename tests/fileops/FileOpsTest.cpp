@@ -1,18 +1,19 @@
-// The mover against real folders: collision names, copy versus move, what is logged, what is refused.
+// Listing, item tests and the mover against real folders: collision names, copy versus move, what is
+// logged, what is refused.
 #include <gtest/gtest.h>
 
 #include <sys/mount.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <regex>
 
+#include "fileops/DirectoryListing.h"
+#include "fileops/ItemTests.h"
 #include "fileops/ObjectMover.h"
 #include "platform/files/FileSystemFeatures.h"
 #include "support/FilesTestSupport.h"
 #include "support/LogCapture.h"
-#include "support/TempDir.h"
 
 using namespace corvane;
 
@@ -20,9 +21,9 @@ namespace {
 
 const std::string kUuid = "[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}";
 
-std::string NewNameFor(const TempDir& dir, const std::string& name) {
+std::string NewNameFor(const TempDir& dir, const std::string& name, bool clash = true) {
     WriteFile(dir / ("src/" + name), "incoming");
-    WriteFile(dir / ("dest/" + name), "already there");
+    WriteFile(dir / ("dest/" + (clash ? name : "other")), "already there");
     const FSRef destination = EntryRef(dir / "dest");
     const FSRef item = EntryRef(dir / ("src/" + name));
     const std::optional<std::u16string> units = RenameDuplicateFile(&destination, &item);
@@ -53,15 +54,8 @@ TEST(RenameDuplicateFile, FormsStemUuidExtension) {
         const std::string made = NewNameFor(dir, row.name);
         EXPECT_TRUE(std::regex_match(made, std::regex(row.pattern))) << row.proves << ": " << made;
     }
-}
-
-TEST(RenameDuplicateFile, FreeNameNeedsNoNewName) {
-    TempDir dir;
-    WriteFile(dir / "src/report.txt", "x");
-    mkdir((dir / "dest").c_str(), 0755);
-    const FSRef destination = EntryRef(dir / "dest");
-    const FSRef item = EntryRef(dir / "src/report.txt");
-    EXPECT_FALSE(RenameDuplicateFile(&destination, &item));
+    const TempDir dir;
+    EXPECT_EQ(NewNameFor(dir, "report.txt", false), "(none)") << "a free name needs no new name";
 }
 
 TEST(MoveObjectPath, CopyAndMoveCarryTheComment) {
@@ -148,21 +142,14 @@ TEST(MoveObjectPath, ClashGivesIncomingItemANewNameAndKeepsTheOldOne) {
     }
 }
 
-TEST(MoveObjectPath, ItemAlreadyInDestinationIsLeftAloneSilently) {
+TEST(MoveObjectPath, AnItemAlreadyThereIsLeftAloneSilentlyAndUnresolvablePathsFail) {
     TempDir dir;
     WriteFile(dir / "Folder/a.txt", "alpha");
     LogCapture log;
     EXPECT_EQ(MoveObjectPath(dir / "Folder/a.txt", dir / "Folder", 1), 1);
     EXPECT_EQ(ListNames(dir / "Folder"), std::vector<std::string>{"a.txt"});
-    EXPECT_TRUE(log.lines().empty());
-}
-
-TEST(MoveObjectPath, UnresolvablePaths) {
-    TempDir dir;
-    WriteFile(dir / "Folder/a.txt", "alpha");
-    LogCapture log;
     EXPECT_EQ(MoveObjectPath(dir / "Folder/missing.txt", dir / "Folder", 1), 0);
-    EXPECT_TRUE(log.lines().empty()) << "a missing source is not logged";
+    EXPECT_TRUE(log.lines().empty()) << "neither is logged";
     EXPECT_EQ(MoveObjectPath(dir / "Folder/a.txt", dir / "Folder/nowhere", 1), 0);
     EXPECT_EQ(log.lines(), std::vector<std::string>{"An error occurred moving an object. Error number = -43"});
     EXPECT_EQ(log.failures(), log.lines());
@@ -182,44 +169,85 @@ TEST(MoveObjectPath, NameTooLongForTheUuidFailsWithoutLosingAnything) {
     EXPECT_TRUE(log.lines()[0].starts_with("An error occurred: -")) << log.lines()[0];
 }
 
-TEST(FSCreateDirectory, FindsAnyExistingItemOrMakesAFolder) {
+TEST(FSCreateDirectory, FindsAnyExistingItemOrMakesAFolderAndAFailedLookupGivesNoUsableReference) {
     TempDir dir;
     WriteFile(dir / "Folder/pdf", "a file");
     const FSRef parent = EntryRef(dir / "Folder");
     FSRef found{};
     EXPECT_EQ(FSCreateDirectory(&parent, "pdf", &found), noErr);
     EXPECT_EQ(ReadFile(dir / "Folder/pdf"), "a file") << "an existing file is returned, not replaced";
-    const FSRef existing = EntryRef(dir / "Folder/pdf");
-    EXPECT_EQ(FSCompareFSRefs(&found, &existing), noErr);
-
-    FSRef made{};
-    EXPECT_EQ(FSCreateDirectory(&parent, "image/jpeg", &made), noErr);
-    struct stat info {};
-    ASSERT_EQ(stat((dir / "Folder/image:jpeg").c_str(), &info), 0) << "'/' in a key is ':' on disk";
-    EXPECT_TRUE(S_ISDIR(info.st_mode));
-    const FSRef onDisk = EntryRef(dir / "Folder/image:jpeg");
-    EXPECT_EQ(FSCompareFSRefs(&made, &onDisk), noErr);
-}
-
-TEST(FSCreateDirectory, FailedLookupLeavesNoUsableReference) {
-    TempDir dir;
-    mkdir((dir / "Folder").c_str(), 0755);
-    const FSRef parent = EntryRef(dir / "Folder");
-    FSRef result{};
+    EXPECT_EQ(Compare(found, EntryRef(dir / "Folder/pdf")), noErr);
+    EXPECT_EQ(FSCreateDirectory(&parent, "image/jpeg", &found), noErr);
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "Folder/image:jpeg")) << "'/' in a key is ':' on disk";
+    EXPECT_EQ(Compare(found, EntryRef(dir / "Folder/image:jpeg")), noErr);
     // A catalog name holding ':' has no POSIX name: the lookup fails with something other than "not found".
-    EXPECT_TRUE(FSObjectExists(&parent, "a:b", &result));
-    EXPECT_EQ(FSCreateDirectory(&parent, "a:b", &result), noErr);
-    EXPECT_FALSE(FSIsFSRefValid(&result));
-    EXPECT_TRUE(ListNames(dir / "Folder").empty());
+    EXPECT_TRUE(FSObjectExists(&parent, "a:b", &found));
+    EXPECT_EQ(FSCreateDirectory(&parent, "a:b", &found), noErr);
+    EXPECT_FALSE(FSIsFSRefValid(&found));
+    EXPECT_EQ(ListNames(dir / "Folder"), (std::vector<std::string>{"image:jpeg", "pdf"}));
 }
 
 TEST(FSGetParentRef, VolumeRootHasNone) {
-    FSRef root{};
-    ASSERT_EQ(FSPathMakeRef("/", &root, nullptr), noErr);
+    const FSRef root = EntryRef("/");
     FSRef parent{};
     std::memset(&parent, 0xAB, sizeof parent);
     EXPECT_EQ(FSGetParentRef(&root, &parent), noErr);
     const FSRef zero{};
     EXPECT_EQ(std::memcmp(&parent, &zero, sizeof parent), 0);
     EXPECT_EQ(FSGetParentRef(&root, nullptr), paramErr);
+}
+
+TEST(DirectoryListing, FilesKeepTheListingOrderAndNothingToListGivesNoList) {
+    TempDir dir;
+    for (const char* item : {"one.txt", "two.pdf", "three", "Sub1/", "Sub2/", "Tool.app/Contents/Info.plist"}) {
+        std::string path = dir / (std::string("Folder/") + item);
+        path.ends_with('/') ? (void)std::filesystem::create_directories(path) : WriteFile(path, "x");
+    }
+    std::filesystem::create_directory(dir / "Empty");
+    const FSRef folder = EntryRef(dir / "Folder");
+    const auto names = [](const std::vector<FSRef>& refs) {
+        std::vector<std::string> result;
+        for (const FSRef& ref : refs) {
+            result.push_back(FSGetName(&ref).value_or("?"));
+        }
+        return result;
+    };
+    std::vector<std::string> expected = names(GetDirectoryItemsList(&folder));
+    ASSERT_EQ(expected.size(), 6u);
+    std::erase_if(expected, [](const std::string& name) { return name.starts_with("Sub"); });
+    EXPECT_EQ(names(GetDirectoryFilesList(&folder)), expected) << "files and packages, in the order of the full listing";
+    const FSRef empty = EntryRef(dir / "Empty");
+    const FSRef file = EntryRef(dir / "Folder/one.txt");
+    EXPECT_TRUE(GetDirectoryItemsList(&empty).empty() && GetDirectoryItemsList(&file).empty() &&
+                GetDirectoryFilesList(&file).empty());
+    std::vector<FSRef> collection;
+    Boolean changed = false;
+    EXPECT_EQ(FSGetDirectoryItems(&empty, &collection, nullptr, &changed), paramErr);
+    ItemCount count = 7;
+    EXPECT_NE(FSGetDirectoryItems(&file, &collection, &count, &changed), noErr);
+    EXPECT_EQ(count, 0u);
+    EXPECT_TRUE(collection.empty());
+}
+
+TEST(ItemTests, InvisibleAreDotNamesAndFilesWithTheInvisibleFlag) {
+    TempDir dir;
+    if (!UserXattrsSupported(dir.path())) {
+        GTEST_SKIP() << "this file system takes no user extended attributes";
+    }
+    // The Finder information as the original platform stores it: big-endian, flags at bytes 8-9.
+    std::string flagged(32, '\0');
+    flagged[8] = static_cast<char>(kIsInvisible >> 8);
+    flagged[9] = static_cast<char>(kIsInvisible & 0xFF);
+    const std::pair<const char*, bool> rows[] = {
+        {".dotfile", true}, {"flagged.txt", true}, {"plain.txt", false}, {"FlaggedFolder/", false}, {".dotfolder/", true},
+    };
+    for (const auto& [name, invisible] : rows) {
+        const std::string path = dir / name;
+        path.ends_with('/') ? (void)std::filesystem::create_directory(path) : WriteFile(path, "x");
+        if (std::string(name).starts_with("Flagged") || std::string(name).starts_with("flagged")) {
+            SetXattr(path, "user.com.apple.FinderInfo", flagged);
+        }
+        const FSRef item = EntryRef(path);
+        EXPECT_EQ(IsInvisible(&item), invisible) << name;
+    }
 }

@@ -1,0 +1,217 @@
+// The Apple Event Manager: descriptors and records, coercion, sending, and the event-building notation,
+// whose malformed formats are refused with their place, never crash and never leave half an event.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+#include <string>
+#include <tuple>
+
+#include "platform/events/AppleEvents.h"
+
+using namespace corvane;
+
+namespace {
+
+constexpr OSType kTestSignature = FOUR_CHAR_CODE("Tst1");
+const std::string kSetFormat = "'----':obj {form:prop,want:type(prop),seld:type(comt),from:(@)},data:(@)";
+
+template <typename Value>
+AEDesc Of(DescType type, const Value& value, long size = sizeof(Value)) {
+    AEDesc desc;
+    EXPECT_EQ(AECreateDesc(type, &value, size, &desc), noErr);
+    return desc;
+}
+
+template <typename Value>
+std::string B(Value value) {
+    return std::string(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+std::string B(const std::u16string& units) { return std::string(reinterpret_cast<const char*>(units.data()), units.size() * 2); }
+
+AEDesc Param(const AEDesc& record, const char (&key)[5]) {
+    AEDesc value;
+    EXPECT_EQ(AEGetParamDesc(&record, FOUR_CHAR_CODE(key), typeWildCard, &value), noErr) << key;
+    return value;
+}
+
+template <typename... Descs>
+OSErr Build(const std::string& format, AppleEvent* event, AEBuildError* error, Descs... descs) {
+    return AEBuildAppleEvent(FOUR_CHAR_CODE("core"), FOUR_CHAR_CODE("setd"), typeApplSignature, &kTestSignature,
+                             sizeof kTestSignature, kAutoGenerateReturnID, kAnyTransactionID, event, error,
+                             format.c_str(), descs...);
+}
+
+int gIdleCalls = 0;
+Boolean gIdleGivesUp = false;
+std::vector<AppleEvent> gReceived;
+
+Boolean CountingIdle(EventRecord* event, long* sleepTime, RgnHandle* mouseRgn) {
+    EXPECT_TRUE(event->what == nullEvent && sleepTime != nullptr && mouseRgn != nullptr);
+    ++gIdleCalls;
+    return gIdleGivesUp;
+}
+
+AppleEvent EventTo(OSType signature, AEReturnID returnID = kAutoGenerateReturnID) {
+    AEAddressDesc target = Of(typeApplSignature, signature);
+    AppleEvent event;
+    AECreateAppleEvent(FOUR_CHAR_CODE("test"), FOUR_CHAR_CODE("ping"), &target, returnID, kAnyTransactionID, &event);
+    return event;
+}
+
+OSErr Send(const AppleEvent& event, AppleEvent* reply, AESendMode mode = kAEWaitReply) {
+    return AESend(&event, reply, mode, kAENormalPriority, kNoTimeOut, CountingIdle, nullptr);
+}
+
+/// A test application that answers 5, with its own 'errn' when given, and returns status.
+void InstallAnswering(OSErr status, std::optional<std::int16_t> errn = std::nullopt) {
+    gIdleCalls = 0;
+    gIdleGivesUp = false;
+    gReceived.clear();
+    AEInstallApplication(kTestSignature, [status, errn](const AppleEvent* event, AppleEvent* reply) {
+        gReceived.push_back(*event);
+        const std::int32_t five = 5;
+        AEPutParamPtr(reply, keyDirectObject, typeSInt32, &five, sizeof five);
+        if (errn) {
+            AEPutParamPtr(reply, keyErrorNumber, typeSInt16, &*errn, sizeof *errn);
+        }
+        return status;
+    });
+}
+
+}  // namespace
+
+TEST(AEDescriptors, RecordParametersReplaceByKeyAndCoerceAndAFailureLeavesTheNullDescriptor) {
+    AERecord record;
+    ASSERT_EQ(AECreateList(nullptr, 0, true, &record), noErr);
+    const std::int16_t one = 1, two = 2;
+    ASSERT_EQ(AEPutParamPtr(&record, FOUR_CHAR_CODE("keyA"), typeSInt16, &one, sizeof one), noErr);
+    ASSERT_EQ(AEPutParamPtr(&record, FOUR_CHAR_CODE("keyB"), typeChar, "xyz", 3), noErr);
+    ASSERT_EQ(AEPutParamPtr(&record, FOUR_CHAR_CODE("keyA"), typeSInt16, &two, sizeof two), noErr);
+    EXPECT_EQ(record.items.size(), 2u) << "a second put under a key replaces the first";
+    std::int32_t value = 0;
+    DescType type = 0;
+    long size = 0;
+    ASSERT_EQ(AEGetParamPtr(&record, FOUR_CHAR_CODE("keyA"), typeSInt32, &type, &value, sizeof value, &size), noErr);
+    EXPECT_EQ(std::tuple(value, type, size), std::tuple(2, typeSInt32, 4L));
+    char text[3] = {};
+    ASSERT_EQ(AEGetParamPtr(&record, FOUR_CHAR_CODE("keyB"), typeChar, &type, text, 2, &size), noErr);
+    EXPECT_EQ(std::tuple(std::string(text), size), std::tuple("xy", 3L)) << "no more than asked; the full size";
+    AEDesc plain = Of(typeSInt32, 7);
+    EXPECT_EQ(AEPutParamPtr(&plain, FOUR_CHAR_CODE("keyA"), typeSInt16, &two, sizeof two), errAEWrongDataType);
+    EXPECT_EQ(plain, Of(typeSInt32, 7));
+    EXPECT_EQ(AECreateDesc(typeChar, nullptr, 4, &plain), paramErr);
+    EXPECT_EQ(plain, AEDesc{});
+}
+
+TEST(AECoerceDesc, Conversions) {
+    const std::tuple<const char*, DescType, std::string, DescType, std::optional<std::string>> rows[] = {
+        {"'long' in range to 'shor'", typeSInt32, B(std::int32_t{-1728}), typeSInt16, B(std::int16_t{-1728})},
+        {"'long' out of range", typeSInt32, B(std::int32_t{40000}), typeSInt16, std::nullopt},
+        {"'enum' to 'type'", typeEnumerated, B(FOUR_CHAR_CODE("prop")), typeType, B(FOUR_CHAR_CODE("prop"))},
+        {"'TEXT' is UTF-8", typeChar, "caf\xC3\xA9", typeUnicodeText, B(std::u16string(u"café"))},
+        {"'utf8' to 'utxt'", typeUTF8Text, "\xF0\x9F\x98\x80", typeUnicodeText, B(std::u16string(u"😀"))},
+        {"'utxt' to itself keeps every byte", typeUnicodeText, "abc", typeUnicodeText, "abc"},
+        {"invalid UTF-8", typeChar, "\xFF", typeUnicodeText, std::nullopt},
+        {"text is not a number", typeChar, "12", typeSInt16, std::nullopt},
+    };
+    for (const auto& [proves, from, bytes, to, expected] : rows) {
+        SCOPED_TRACE(proves);
+        AEDesc source;
+        AECreateDesc(from, bytes.data(), static_cast<long>(bytes.size()), &source);
+        AEDesc result = source;
+        ASSERT_EQ(AECoerceDesc(&source, to, &result), expected ? noErr : errAECoercionFail);
+        EXPECT_EQ(result.descriptorType, expected ? to : typeNull);
+        EXPECT_EQ(std::string(result.data.begin(), result.data.end()), expected.value_or(""));
+    }
+}
+
+TEST(AESend, WaitReplyDeliversTheAnswerAndIdlesOnce) {
+    AppleEvent reply;
+    InstallAnswering(noErr);
+    const AppleEvent event = EventTo(kTestSignature, 33);
+    ASSERT_EQ(Send(event, &reply), noErr);
+    EXPECT_EQ(gReceived, std::vector{event});
+    EXPECT_EQ(gIdleCalls, 1);
+    EXPECT_EQ(reply.items.size(), 1u) << "the answer alone, no 'errn'";
+    AEReturnID returnID = 0;
+    AEGetAttributePtr(&reply, keyReturnIDAttr, typeSInt16, nullptr, &returnID, sizeof returnID, nullptr);
+    EXPECT_EQ(returnID, 33) << "the reply answers the event's return id";
+    InstallAnswering(errAEEventFailed, -42);
+    ASSERT_EQ(Send(event, &reply), noErr);
+    std::int16_t errn = 0;
+    AEGetParamPtr(&reply, keyErrorNumber, typeSInt16, nullptr, &errn, sizeof errn, nullptr);
+    EXPECT_EQ(errn, -42) << "the handler's own 'errn' stays";
+}
+
+TEST(AESend, NoReplyAndRefusalsLeaveTheReplyNull) {
+    InstallAnswering(errAEEventFailed);
+    const AppleEvent event = EventTo(kTestSignature);
+    AppleEvent reply = event;
+    ASSERT_EQ(Send(event, &reply, kAENoReply), noErr);
+    EXPECT_EQ(gReceived.size(), 1u);
+    EXPECT_EQ(reply, AEDesc{});
+    reply = event;
+    EXPECT_EQ(Send(EventTo(FOUR_CHAR_CODE("None")), &reply), procNotFound);
+    EXPECT_EQ(reply, AEDesc{});
+    EXPECT_EQ(gIdleCalls, 0) << "nothing was waited for";
+    gIdleGivesUp = true;
+    reply = event;
+    EXPECT_EQ(Send(event, &reply), errAEWaitCanceled);
+    EXPECT_EQ(reply, AEDesc{});
+    EXPECT_EQ(AERemoveApplication(kTestSignature), noErr);
+}
+
+TEST(AEBuildAppleEvent, TheCommentFormatMakesTheSpecifierAndTakesTheDescriptors) {
+    const AEDesc container = Of(typeChar, "Root:a", 6);
+    const AEDesc text = Of(typeChar, "note", 4);
+    AppleEvent event;
+    ASSERT_EQ(Build(kSetFormat, &event, nullptr, &container, &text), noErr);
+    const AEDesc specifier = Param(event, "----");
+    EXPECT_EQ(specifier.descriptorType, typeObjectSpecifier);
+    EXPECT_EQ(Param(specifier, "form"), Of(typeEnumerated, FOUR_CHAR_CODE("prop")));
+    EXPECT_EQ(Param(specifier, "want"), Of(typeType, FOUR_CHAR_CODE("prop"))) << "type(prop) converts the code";
+    EXPECT_EQ(Param(specifier, "seld"), Of(typeType, FOUR_CHAR_CODE("comt")));
+    EXPECT_EQ(Param(specifier, "from"), container);
+    EXPECT_EQ(Param(event, "data"), text);
+}
+
+TEST(AEBuildAppleEvent, MalformedFormatsSayWhatAndWhere) {
+    const std::tuple<const char*, AEBuildErrorCode, std::uint32_t> rows[] = {
+        {"'----'", aeBuildSyntaxNoColon, 6},      {"'----':", aeBuildSyntaxBadEOF, 7},
+        {"'---", aeBuildSyntaxMissingQuote, 0},   {"toolong:a", aeBuildSyntaxBadToken, 0},
+        {"a:b c:d", aeBuildSyntaxNoEOF, 4},       {"a:(b", aeBuildSyntaxNoCloseParen, 4},
+        {"a:{b:c", aeBuildSyntaxNoCloseBrace, 6}, {"a:{:c}", aeBuildSyntaxNoKey, 3},
+        {"a:@", aeBuildSyntaxBadDesc, 2},         {"a:shor(b)", aeBuildSyntaxBadData, 2},
+        {"a:\"text\"", aeBuildSyntaxBadToken, 2},
+    };
+    for (const auto& [format, code, position] : rows) {
+        AppleEvent event;
+        AEBuildError error{};
+        ASSERT_EQ(Build(format, &event, &error), errAEBuildSyntaxError) << format;
+        EXPECT_EQ(std::pair(error.fError, error.fErrorPos), std::pair(code, position)) << format;
+    }
+}
+
+TEST(AEBuildAppleEvent, TruncatedAndGarbledFormatsAreRefusedSafely) {
+    const AEDesc item;
+    std::mt19937 random(1740);
+    const std::string alphabet = "'-:{}()[]@$\",ab 0123obj";
+    for (std::size_t round = 0; round < 3000; ++round) {
+        std::string format = kSetFormat.substr(0, round % (kSetFormat.size() + 1));
+        for (std::size_t edit = round < 1000 ? 0 : 1 + random() % 12; edit > 0; --edit) {
+            format.insert(format.empty() ? 0 : random() % format.size(), 1, alphabet[random() % alphabet.size()]);
+        }
+        AppleEvent event;
+        const OSErr err = Build(format, &event, nullptr, &item, &item);
+        ASSERT_TRUE(err == noErr || (err == errAEBuildSyntaxError && event == AEDesc{})) << format;
+    }
+    AppleEvent event;
+    EXPECT_EQ(Build(std::string(100000, '('), &event, nullptr), errAEBuildSyntaxError);
+    std::string typedDeep = "a:";
+    for (int depth = 0; depth < 100000; ++depth) {
+        typedDeep += "t(";
+    }
+    EXPECT_EQ(Build(typedDeep, &event, nullptr), errAEBuildSyntaxError);
+}
