@@ -3,12 +3,15 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <variant>
 
 #include "app/AppController.h"
+#include "app/DryRun.h"
 #include "app/CommandTable.h"
 #include "app/RunJournal.h"
 #include "app/RunSummary.h"
+#include "app/UndoRun.h"
 #include "app/UserPreferences.h"
 #include "desktop/DesktopNotifications.h"
 #include "desktop/ServicesClient.h"
@@ -59,15 +62,61 @@ std::vector<std::string> AbsolutePathsOnly(const std::vector<std::string>& filen
 
 // The file manager gives no sign that a command ran; a notification does, unless the user turned
 // them off with the boolean ShowNotifications.
-void NotifyOfRequest(const std::vector<FolderOutcome>& outcomes) {
+std::optional<std::pair<std::string, std::string>> NotificationOfRequest(const std::vector<FolderOutcome>& outcomes) {
     SynchronizeUserPreferences();
     const std::optional<PreferenceValue> wanted = CFPreferencesCopyAppValue("ShowNotifications", kCorvanePreferenceDomain);
     const bool* flag = wanted ? std::get_if<bool>(&*wanted) : nullptr;
     if (outcomes.empty() || (flag != nullptr && !*flag)) {
-        return;
+        return std::nullopt;
     }
     const NotificationText text = NotificationOf(outcomes);
-    ShowDesktopNotification(text.summary, text.body);
+    return std::make_pair(text.summary, text.body);
+}
+
+ServicesProvider::RequestOutcome HandleRequest(AppController& controller, const std::vector<std::string>& filenames,
+                                               const std::string& userData) {
+    const std::vector<std::string> absolute = AbsolutePathsOnly(filenames);
+    ServicesProvider::RequestOutcome outcome;
+    {
+        std::optional<RunJournal> journal;
+        if (GroupingModeForCommand(userData) && !absolute.empty()) {
+            journal.emplace(userData, absolute);
+            outcome.run = journal->id();
+        }
+        controller.handleMenuSelection(&absolute, &userData);
+    }
+    outcome.notification = NotificationOfRequest(controller.lastRequest);
+    for (const FolderOutcome& folder : controller.lastRequest) {
+        const PlacementCounts& counts = folder.counts;
+        outcome.folders.push_back(FolderReport{folder.path, folder.refusal, counts.copied, counts.moved,
+                                               counts.leftAlone, counts.failed, counts.keyFolders});
+    }
+    return outcome;
+}
+
+ServicesProvider::UndoOutcome HandleUndo(const std::string& run) {
+    std::ostringstream report;
+    std::string why;
+    const std::optional<UndoOutcome> outcome = UndoRun(run.empty() ? std::nullopt : std::optional(run), report, &why);
+    ServicesProvider::UndoOutcome answer{outcome ? UndoSummary(*outcome) : why + "\n", {}};
+    std::istringstream lines(report.str());
+    for (std::string line; std::getline(lines, line);) {
+        answer.kept.push_back(line);
+    }
+    return answer;
+}
+
+std::vector<std::string> HandlePreview(const std::vector<std::string>& filenames, const std::string& userData) {
+    if (!GroupingModeForCommand(userData)) {
+        throw sdbus::Error("com.fernwick.Corvane.Error.UnknownCommand", "unknown command \"" + userData + "\"");
+    }
+    const Preview preview = PreviewRun(userData, AbsolutePathsOnly(filenames));
+    std::vector<std::string> lines = preview.steps;
+    std::istringstream summary(RunSummary(preview.outcomes));
+    for (std::string line; std::getline(summary, line);) {
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 }  // namespace
@@ -78,23 +127,11 @@ int RunServe() {
     std::string failure;
     controller.applicationWillFinishLaunching([&] {
         provider = ServicesProvider::Register(
-            [&controller](const std::vector<std::string>& filenames, const std::string& userData) {
-                const std::vector<std::string> absolute = AbsolutePathsOnly(filenames);
-                std::optional<RunJournal> journal;
-                if (GroupingModeForCommand(userData) && !absolute.empty()) {
-                    journal.emplace(userData, absolute);
-                }
-                controller.handleMenuSelection(&absolute, &userData);
-                journal.reset();
-                NotifyOfRequest(controller.lastRequest);
-                std::vector<FolderReport> reports;
-                for (const FolderOutcome& outcome : controller.lastRequest) {
-                    const PlacementCounts& counts = outcome.counts;
-                    reports.push_back(FolderReport{outcome.path, outcome.refusal, counts.copied, counts.moved,
-                                                   counts.leftAlone, counts.failed, counts.keyFolders});
-                }
-                return reports;
-            },
+            ServicesProvider::Handlers{
+                [&controller](const std::vector<std::string>& filenames, const std::string& userData) {
+                    return HandleRequest(controller, filenames, userData);
+                },
+                HandleUndo, HandlePreview},
             &failure);
         if (provider) {
             RefreshServicesDeclarations();

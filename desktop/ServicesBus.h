@@ -1,5 +1,5 @@
-// Where the Services provider answers on the session bus: its well-known name, object, interface
-// and the one method that carries a request.
+// Where the Services provider answers on the session bus: its well-known name, object, interface,
+// the method that carries a request and the ones that undo and preview one.
 #pragma once
 
 #include <sdbus-c++/Types.h>
@@ -15,6 +15,10 @@ inline constexpr const char* kServicesInterface = "com.fernwick.Corvane.Services
 /// HandleMenuSelection(as filenames, s userData) -> a(ssttttt); the reply comes once the request has run.
 inline constexpr const char* kServicesMethod = "HandleMenuSelection";
 inline constexpr const char* kServicesReplySignature = "a(ssttttt)";
+/// Undo(s run) -> (s summary, as kept): takes back the run named, or the last one for "".
+inline constexpr const char* kServicesUndoMethod = "Undo";
+/// Preview(as filenames, s userData) -> as lines: what the request would do, and its summary.
+inline constexpr const char* kServicesPreviewMethod = "Preview";
 
 /// What became of one folder of a request, one element of the reply: the path, why it was not tidied
 /// (empty when it was), then how many files were copied, moved, left alone and failed, and into how

@@ -10,6 +10,7 @@
 #include <exception>
 #include <sdbus-c++/sdbus-c++.h>
 
+#include "desktop/DesktopNotifications.h"
 #include "desktop/ServicesBus.h"
 #include "platform/base/FileDescriptors.h"
 
@@ -58,22 +59,39 @@ void SetError(std::string* errorText, const std::string& text) {
 
 struct ServicesProvider::State {
     StopSignals signals;
-    RequestHandler handler;
+    Handlers handlers;
     std::unique_ptr<sdbus::IConnection> connection;
     std::unique_ptr<sdbus::IObject> object;
+    std::unique_ptr<DesktopNotifier> notifier;
 };
+
+namespace {
+
+// Anything but an sdbus::Error would unwind through the bus library's C frames.
+template <typename Work>
+auto AsBusError(Work work) {
+    try {
+        return work();
+    } catch (const sdbus::Error&) {
+        throw;
+    } catch (const std::exception& failure) {
+        throw sdbus::Error("com.fernwick.Corvane.Error.Failed", failure.what());
+    }
+}
+
+}  // namespace
 
 ServicesProvider::ServicesProvider(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
 ServicesProvider::~ServicesProvider() = default;
 
-std::unique_ptr<ServicesProvider> ServicesProvider::Register(RequestHandler handler, std::string* errorText) {
+std::unique_ptr<ServicesProvider> ServicesProvider::Register(Handlers handlers, std::string* errorText) {
     auto state = std::make_unique<State>();
     if (state->signals.fd() < 0) {
         SetError(errorText, std::string("cannot watch for SIGTERM and SIGINT: ") + std::strerror(errno));
         return nullptr;
     }
-    state->handler = std::move(handler);
+    state->handlers = std::move(handlers);
     try {
         state->connection = sdbus::createSessionBusConnection();
     } catch (const sdbus::Error& error) {
@@ -82,6 +100,14 @@ std::unique_ptr<ServicesProvider> ServicesProvider::Register(RequestHandler hand
     }
     State* served = state.get();
     try {
+        state->notifier = std::make_unique<DesktopNotifier>(
+            *state->connection, [served](const std::string& run) {
+                // Chosen in a notification: nobody waits for an answer, and the undo tells the log itself.
+                try {
+                    served->handlers.undo(run);
+                } catch (const std::exception&) {
+                }
+            });
         state->object = sdbus::createObject(*state->connection, kServicesObjectPath);
         state->object->registerMethod(
             kServicesInterface, kServicesMethod, "ass", {"filenames", "userData"}, kServicesReplySignature,
@@ -90,21 +116,33 @@ std::unique_ptr<ServicesProvider> ServicesProvider::Register(RequestHandler hand
                 std::vector<std::string> filenames;
                 std::string userData;
                 call >> filenames >> userData;
-                std::vector<FolderReport> reports;
-                try {
-                    reports = served->handler(filenames, userData);
-                } catch (const std::exception& failure) {
-                    // Anything but an sdbus::Error would unwind through the bus library's C frames.
-                    throw sdbus::Error("com.fernwick.Corvane.Error.Failed", failure.what());
-                }
+                const RequestOutcome outcome = AsBusError([&] { return served->handlers.request(filenames, userData); });
                 std::vector<ReportOnTheBus> folders;
-                for (const FolderReport& report : reports) {
+                for (const FolderReport& report : outcome.folders) {
                     folders.emplace_back(report.path, report.refusal, report.copied, report.moved, report.leftAlone,
                                          report.failed, report.keyFolders);
                 }
                 sdbus::MethodReply reply = call.createReply();
                 reply << folders;
                 reply.send();
+                if (outcome.notification) {
+                    served->notifier->Show(outcome.notification->first, outcome.notification->second, outcome.run);
+                }
+            });
+        state->object->registerMethod(kServicesUndoMethod)
+            .onInterface(kServicesInterface)
+            .withInputParamNames("run")
+            .withOutputParamNames("summary", "kept")
+            .implementedAs([served](const std::string& run) {
+                const UndoOutcome outcome = AsBusError([&] { return served->handlers.undo(run); });
+                return std::make_tuple(outcome.summary, outcome.kept);
+            });
+        state->object->registerMethod(kServicesPreviewMethod)
+            .onInterface(kServicesInterface)
+            .withInputParamNames("filenames", "userData")
+            .withOutputParamNames("lines")
+            .implementedAs([served](const std::vector<std::string>& filenames, const std::string& userData) {
+                return AsBusError([&] { return served->handlers.preview(filenames, userData); });
             });
         state->object->finishRegistration();
     } catch (const sdbus::Error& error) {

@@ -4,7 +4,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "desktop/ServicesBus.h"
@@ -13,15 +15,32 @@ namespace corvane {
 
 class ServicesProvider {
 public:
-    /// Runs one whole request and says what became of each folder; the caller's reply, which carries
-    /// that, is sent only when it returns.
-    using RequestHandler =
-        std::function<std::vector<FolderReport>(const std::vector<std::string>& filenames, const std::string& userData)>;
+    /// What one request came to: what became of each folder (the caller's reply), the journaled run
+    /// (empty when none), and the notification to show (none when the user turned them off).
+    struct RequestOutcome {
+        std::vector<FolderReport> folders;
+        std::string run;
+        std::optional<std::pair<std::string, std::string>> notification;  ///< summary, body
+    };
+    /// What an undo came to: a line that sums it up, and a line for each item it could not undo.
+    struct UndoOutcome {
+        std::string summary;
+        std::vector<std::string> kept;
+    };
+    struct Handlers {
+        /// Runs one whole request; the caller's reply is sent only when it returns.
+        std::function<RequestOutcome(const std::vector<std::string>& filenames, const std::string& userData)> request;
+        /// Undoes run, or the last run for the empty name (also when the user chooses a notification's Undo).
+        std::function<UndoOutcome(const std::string& run)> undo;
+        /// What a request would do, line by line; changes nothing.
+        std::function<std::vector<std::string>(const std::vector<std::string>& filenames, const std::string& userData)>
+            preview;
+    };
 
     /// Connects to the session bus, serves the object and takes the well-known name. From here on
     /// SIGTERM and SIGINT are held back, to end Serve between requests. Null with errorText when there
     /// is no session bus or another process owns the name; nothing is then left registered.
-    static std::unique_ptr<ServicesProvider> Register(RequestHandler handler, std::string* errorText);
+    static std::unique_ptr<ServicesProvider> Register(Handlers handlers, std::string* errorText);
 
     /// Leaves the bus (requests not yet taken are answered with an error by the bus) and lets SIGTERM
     /// and SIGINT through again.
