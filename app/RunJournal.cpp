@@ -162,9 +162,16 @@ std::optional<RunRecord> ParseRun(const std::string& id, const std::string& text
     return header ? std::nullopt : std::optional<RunRecord>(std::move(run));
 }
 
+// Runs are journaled unless the boolean JournalRuns says false.
+bool JournalWanted() {
+    SynchronizeUserPreferences();
+    const std::optional<PreferenceValue> value = CFPreferencesCopyAppValue("JournalRuns", kCorvanePreferenceDomain);
+    const bool* wanted = value ? std::get_if<bool>(&*value) : nullptr;
+    return wanted == nullptr || *wanted;
+}
+
 // Journals are kept for JournalDays days (an integer preference), 30 unless it says otherwise.
 int JournalDays() {
-    SynchronizeUserPreferences();
     const std::optional<PreferenceValue> value = CFPreferencesCopyAppValue("JournalDays", kCorvanePreferenceDomain);
     const std::int64_t* days = value ? std::get_if<std::int64_t>(&*value) : nullptr;
     return days != nullptr && *days > 0 ? static_cast<int>(std::min<std::int64_t>(*days, 100000)) : 30;
@@ -186,6 +193,9 @@ std::string JournalFolder() { return XdgStateHome() + "/corvane"; }
 
 RunJournal::RunJournal(const std::string& command, const std::vector<std::string>& folders,
                        const std::optional<std::string>& undoes) {
+    if (!JournalWanted()) {
+        return;
+    }
     PruneJournals(JournalDays());
     const std::time_t started = std::time(nullptr);
     std::error_code made;

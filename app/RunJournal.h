@@ -39,7 +39,8 @@ std::string JournalFolder();
 
 /// Keeps the journal of one run while it lives: it records every placement the run makes from its
 /// start, and marks the run ended when it goes. A journal that cannot be written is said once in the
-/// log; the run goes on without it.
+/// log; the run goes on without it. The boolean preference JournalRuns set to false turns journals off;
+/// journals older than JournalDays days (30 unless set) go when a run starts.
 class RunJournal {
 public:
     RunJournal(const std::string& command, const std::vector<std::string>& folders,

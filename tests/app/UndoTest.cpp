@@ -217,3 +217,19 @@ TEST_F(Undo, ADryRunSaysStepByStepWhatTheRunThenDoesAndChangesNothing) {
         EXPECT_EQ(said, JournaledSteps(dir / "home/state/corvane")) << command;
     }
 }
+
+TEST_F(Undo, OldJournalsArePrunedAndJournalsCanBeTurnedOff) {
+    WriteFile(folder + "/a.txt", "a");
+    WriteFile(dir / "home/state/corvane/20200101-000000-1.journal", "run\t1577836800\tAggregate Files by Extension\t/x\nend\n");
+    const timespec longAgo[2] = {{1577836800, 0}, {1577836800, 0}};
+    utimensat(AT_FDCWD, (dir / "home/state/corvane/20200101-000000-1.journal").c_str(), longAgo, 0);
+    ASSERT_EQ(corvane({"defaults", "write", "JournalDays", "-int", "7"}).exitStatus, 0);
+    ASSERT_EQ(corvane({"run", "Aggregate Files by Extension", folder}).exitStatus, 0);
+    const std::vector<std::string> journals = ListNames(dir / "home/state/corvane");
+    ASSERT_EQ(journals.size(), 1u);
+    EXPECT_NE(journals[0], "20200101-000000-1.journal");
+
+    ASSERT_EQ(corvane({"defaults", "write", "JournalRuns", "-bool", "false"}).exitStatus, 0);
+    ASSERT_EQ(corvane({"run", "Aggregate Files by Mime Type", folder}).exitStatus, 0);
+    EXPECT_EQ(ListNames(dir / "home/state/corvane"), journals);
+}
