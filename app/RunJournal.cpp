@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,11 +81,7 @@ std::string NewRunId(std::time_t started) {
     return std::string(stamp) + "-" + std::to_string(getpid());
 }
 
-bool AppendTo(int fd, const std::string& line) {
-    // One write per record: O_APPEND puts it whole at the end, so a killed run leaves whole records and at
-    // most one cut short, which the reader leaves out.
-    return WriteAll(fd, line);
-}
+constexpr std::size_t kJournalBlock = std::size_t{1} << 20;
 
 std::string Number(std::int64_t value) { return std::to_string(value); }
 
@@ -126,7 +123,9 @@ std::optional<JournalEntry> EntryOf(const std::vector<std::string>& fields) {
                         fields[5], fields[6], std::nullopt};
 }
 
-std::optional<RunRecord> ParseRun(const std::string& id, const std::string& text) {
+std::optional<RunRecord> ParseRun(const std::string& id, std::string_view text) {
+    // The unwritten end of the journal's last block, when the run was killed, holds zero bytes.
+    text = text.substr(0, text.find('\0'));
     RunRecord run;
     run.id = id;
     std::size_t start = 0;
@@ -137,7 +136,7 @@ std::optional<RunRecord> ParseRun(const std::string& id, const std::string& text
         if (end == std::string::npos) {
             break;
         }
-        const std::vector<std::string> fields = Fields(std::string_view(text).substr(start, end - start));
+        const std::vector<std::string> fields = Fields(text.substr(start, end - start));
         start = end + 1;
         if (header) {
             if (fields.size() < 3 || fields[0] != "run") {
@@ -149,8 +148,6 @@ std::optional<RunRecord> ParseRun(const std::string& id, const std::string& text
             header = false;
         } else if (fields.size() == 2 && fields[0] == "undoes") {
             run.undoes = fields[1];
-        } else if (fields.size() == 2 && fields[0] == "undone") {
-            run.undoneBy = fields[1];
         } else if (fields.size() == 1 && fields[0] == "end") {
             run.ended = true;
         } else if (fields.size() == 5 && fields[0] == "done" && !run.entries.empty()) {
@@ -203,7 +200,7 @@ RunJournal::RunJournal(const std::string& command, const std::vector<std::string
     const std::string base = NewRunId(started);
     for (int attempt = 0; attempt < 100 && !fd_.valid(); ++attempt) {
         id_ = attempt == 0 ? base : base + "-" + std::to_string(attempt);
-        fd_ = UniqueFd(open(JournalPath(id_).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600));
+        fd_ = UniqueFd(open(JournalPath(id_).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         if (!fd_.valid() && errno != EEXIST) {
             break;
         }
@@ -215,14 +212,14 @@ RunJournal::RunJournal(const std::string& command, const std::vector<std::string
         const std::filesystem::path absolute = std::filesystem::absolute(folder, error);
         header.push_back(error ? folder : absolute.lexically_normal().string());
     }
-    if (!fd_.valid() || !AppendTo(fd_.get(), Line(header)) ||
-        (undoes && !AppendTo(fd_.get(), Line({"undoes", *undoes})))) {
+    if (!fd_.valid() || !Append(Line(header)) || (undoes && !Append(Line({"undoes", *undoes})))) {
         NSLogFailure("The run journal could not be written in \"%@\": %@; this run cannot be undone",
                      {JournalFolder(), std::string_view(std::strerror(errno))});
         fd_.Reset();
         id_.clear();
         return;
     }
+    recording_ = true;
     previous_ = SetPlacementRecorder(PlacementRecorder{
         [this](const FSRef* folder) {
             if (const std::optional<std::string> path = PathOfRef(folder)) {
@@ -230,11 +227,12 @@ RunJournal::RunJournal(const std::string& command, const std::vector<std::string
             }
         },
         [this](signed char copy, const FSRef* item, const FSRef* destination, const std::string& finalName) {
-            FSObjectState state{};
+            // The reference knows the item's identity, which is all an undo asks of the source.
+            const FSObjectState identity{item->device, item->inode, 0, 0};
             const std::optional<std::string> source = PathOfRef(item);
             const std::optional<std::string> folder = PathOfRef(destination);
-            if (source && folder && FSGetObjectState(item, &state) == noErr) {
-                Record({copy != 0 ? JournalEntry::Kind::copied : JournalEntry::Kind::moved, state, *source,
+            if (source && folder) {
+                Record({copy != 0 ? JournalEntry::Kind::copied : JournalEntry::Kind::moved, identity, *source,
                         *folder + "/" + finalName, std::nullopt});
             }
         },
@@ -247,12 +245,46 @@ RunJournal::RunJournal(const std::string& command, const std::vector<std::string
 }
 
 RunJournal::~RunJournal() {
+    if (recording_) {
+        SetPlacementRecorder(std::move(previous_));
+    }
     if (!fd_.valid()) {
         return;
     }
-    SetPlacementRecorder(std::move(previous_));
-    AppendTo(fd_.get(), Line({"end"}));
-    fdatasync(fd_.get());
+    Append(Line({"end"}));
+    if (mapped_ != nullptr) {
+        munmap(mapped_, capacity_);
+    }
+    // The file keeps the records, not the rest of its last block.
+    if (fd_.valid() && ftruncate(fd_.get(), static_cast<off_t>(length_)) == 0) {
+        fdatasync(fd_.get());
+    }
+}
+
+bool RunJournal::Append(const std::string& line) {
+    if (length_ + line.size() > capacity_) {
+        const std::size_t grown = (length_ + line.size() + kJournalBlock) / kJournalBlock * kJournalBlock;
+        if (mapped_ != nullptr) {
+            munmap(mapped_, capacity_);
+            mapped_ = nullptr;
+        }
+        void* mapping = MAP_FAILED;
+        if (ftruncate(fd_.get(), static_cast<off_t>(grown)) == 0) {
+            mapping = mmap(nullptr, grown, PROT_READ | PROT_WRITE, MAP_SHARED, fd_.get(), 0);
+        }
+        if (mapping == MAP_FAILED) {
+            NSLogFailure("The run journal \"%@\" could not grow: %@; the rest of this run cannot be undone",
+                         {JournalPath(id_), std::string_view(std::strerror(errno))});
+            ftruncate(fd_.get(), static_cast<off_t>(length_));
+            fd_.Reset();
+            return false;
+        }
+        mapped_ = static_cast<char*>(mapping);
+        capacity_ = grown;
+    }
+    std::memcpy(mapped_ + length_, line.data(), line.size());
+    length_ += line.size();
+    return true;
 }
 
 void RunJournal::Record(const JournalEntry& entry) {
@@ -266,7 +298,7 @@ void RunJournal::Record(const JournalEntry& entry) {
         fields.push_back(entry.source);
     }
     fields.push_back(entry.destination);
-    AppendTo(fd_.get(), Line(fields));
+    Append(Line(fields));
     if (entry.placed) {
         RecordPlaced(*entry.placed);
     }
@@ -277,7 +309,7 @@ void RunJournal::RecordPlaced(const FSObjectState& placed) {
         std::vector<std::string> fields{"done"};
         const std::vector<std::string> state = StateFields(placed);
         fields.insert(fields.end(), state.begin(), state.end());
-        AppendTo(fd_.get(), Line(fields));
+        Append(Line(fields));
     }
 }
 
@@ -306,12 +338,17 @@ std::vector<RunRecord> ListRuns() {
     std::sort(runs.begin(), runs.end(), [](const RunRecord& a, const RunRecord& b) {
         return std::tie(a.started, a.id) < std::tie(b.started, b.id);
     });
+    // An undo names the run it takes back; only one that went to its end took it back.
+    for (const RunRecord& undo : runs) {
+        if (undo.undoes && undo.ended) {
+            for (RunRecord& run : runs) {
+                if (run.id == *undo.undoes) {
+                    run.undoneBy = undo.id;
+                }
+            }
+        }
+    }
     return runs;
-}
-
-bool MarkRunUndone(const std::string& run, const std::string& undo) {
-    const UniqueFd fd(open(JournalPath(run).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW));
-    return fd.valid() && AppendTo(fd.get(), Line({"undone", undo})) && fdatasync(fd.get()) == 0;
 }
 
 void PruneJournals(int days) {

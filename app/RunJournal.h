@@ -16,7 +16,7 @@ namespace corvane {
 struct JournalEntry {
     enum class Kind { folderMade, copied, moved };
     Kind kind;
-    FSObjectState sourceState;  ///< of the item before it was placed; zero for a folder
+    FSObjectState sourceState;  ///< the identity of the item before it was placed; zero for a folder
     std::string source;         ///< where the item came from; empty for a folder
     std::string destination;    ///< the folder made, or where the item was put
     /// The placed item as it lay once placed; none when the run was killed before it could say.
@@ -30,7 +30,7 @@ struct RunRecord {
     std::vector<std::string> folders;
     std::vector<JournalEntry> entries;
     std::optional<std::string> undoes;    ///< for an undo: the run it takes back
-    std::optional<std::string> undoneBy;  ///< the undo that took this run back
+    std::optional<std::string> undoneBy;  ///< the undo that took this run back to its end
     bool ended = false;                   ///< false for a run that was killed or is still going
 };
 
@@ -57,20 +57,25 @@ public:
     void RecordPlaced(const FSObjectState& placed);
 
 private:
+    // Records are copied into a shared mapping of the file, which grows a block at a time: what is copied
+    // is in the page cache at once, so it outlives a killed run, and a record costs no system call.
+    bool Append(const std::string& line);
+
     UniqueFd fd_;
+    char* mapped_ = nullptr;
+    std::size_t capacity_ = 0;
+    std::size_t length_ = 0;
     std::string id_;
+    bool recording_ = false;
     PlacementRecorder previous_;
 };
 
-/// The run of that name, whole; none with why when there is no such journal or it cannot be read. A
-/// last line cut short by a crash is left out.
+/// The run of that name, whole, without undoneBy; none with why when there is no such journal or it
+/// cannot be read. A last line cut short by a crash is left out.
 std::optional<RunRecord> ReadRun(const std::string& id, std::string* why);
 
-/// Every journaled run, oldest first.
+/// Every journaled run, oldest first, each with the undo that took it back, if one did to its end.
 std::vector<RunRecord> ListRuns();
-
-/// Notes in the journal of run that undo took it back.
-bool MarkRunUndone(const std::string& run, const std::string& undo);
 
 /// Removes the journals of runs that started more than days days ago.
 void PruneJournals(int days);

@@ -21,8 +21,9 @@ std::string ParentOf(const std::string& path) {
 std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 // The placed item, if the entry at its path is still the very object the run placed, unchanged. A run
-// killed before it could note what it placed left only what it was placing: then the entry must be of
-// the source's size and, for a move on one file system, the source itself.
+// killed before it could note what it placed left only what it was placing, under a name that was free
+// a moment before: then the entry must be, for a move on one file system, the source itself, and for a
+// copy anything but the source.
 OSErr PlacedItem(const JournalEntry& entry, FSRef* item) {
     if (FSPathMakeRefWithOptions(entry.destination.c_str(), kFSPathMakeRefDoNotFollowLeafSymlink, item, nullptr) !=
         noErr) {
@@ -39,7 +40,7 @@ OSErr PlacedItem(const JournalEntry& entry, FSRef* item) {
     const bool sameObject = now.device == source.device && now.inode == source.inode;
     const bool moveKept = entry.kind == JournalEntry::Kind::moved && (sameObject || now.device != source.device);
     const bool copyMade = entry.kind == JournalEntry::Kind::copied && !sameObject;
-    return now.size == source.size && (moveKept || copyMade) ? noErr : fBsyErr;
+    return moveKept || copyMade ? noErr : fBsyErr;
 }
 
 // A copied folder (a package) goes with everything in it, as the copy made it; a link is removed as
@@ -117,8 +118,7 @@ private:
                   {taken, folderPath, NameOf(entry.destination), name});
         }
         const std::optional<std::u16string> units = GetUnicodeString(name);
-        FSObjectState before{};
-        FSGetObjectState(&item, &before);
+        const FSObjectState before{item.device, item.inode, 0, 0};
         FSRef placed{};
         const OSErr moved = units ? FSMoveObjectSync(&item, &folder, &*units, &placed, 0) : bdNamErr;
         if (moved != noErr) {
@@ -150,10 +150,11 @@ private:
 };
 
 std::optional<RunRecord> RunToUndo(const std::optional<std::string>& requested, std::string* why) {
-    if (requested) {
-        return ReadRun(*requested, why);
-    }
     std::vector<RunRecord> runs = ListRuns();
+    if (requested) {
+        const auto named = std::find_if(runs.begin(), runs.end(), [&](const RunRecord& run) { return run.id == *requested; });
+        return named != runs.end() ? std::optional(std::move(*named)) : ReadRun(*requested, why);
+    }
     const auto last = std::find_if(runs.rbegin(), runs.rend(), [](const RunRecord& run) { return !run.undoes; });
     if (last == runs.rend()) {
         if (why != nullptr) {
@@ -196,9 +197,6 @@ std::optional<UndoOutcome> UndoRun(const std::optional<std::string>& requested, 
     Undo undo(report);
     for (auto entry = run->entries.rbegin(); entry != run->entries.rend(); ++entry) {
         undo.Take(*entry, journal, outcome);
-    }
-    if (!journal.id().empty()) {
-        MarkRunUndone(run->id, journal.id());
     }
     return outcome;
 }
