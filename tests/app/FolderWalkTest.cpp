@@ -19,7 +19,6 @@ using namespace corvane;
 
 namespace {
 
-
 void SetRecursion(const std::optional<PreferenceValue>& value) {
     std::string problem;
     ASSERT_TRUE(CFPreferencesSetAppValue("RecurseFolders", value, kCorvanePreferenceDomain, &problem)) << problem;
@@ -118,14 +117,6 @@ TEST_F(FolderWalk, SkipsDotFoldersAndPackagesButNotFinderFlaggedFolders) {
     // The package is grouped as a file of A (by its extension), never walked into.
     EXPECT_EQ(grouped, (std::vector<std::string>{"A", "Flagged", "Tool"}));
     EXPECT_EQ(ListNames(dir / "A/Tool.app"), std::vector<std::string>{"Tool.txt"});
-}
-
-TEST_F(FolderWalk, KeyFoldersMadeByTheRunAreNotWalkedInIt) {
-    WriteFile(dir / "A/A.txt", "x");
-    SetRecursion(PreferenceValue{true});
-    const FSRef a = EntryRef(dir / "A");
-    fold_folder(&a);
-    EXPECT_EQ(ListNames(dir / "A/txt"), std::vector<std::string>{"A.txt"});
 }
 
 TEST_F(FolderWalk, PreferenceIsReadAfreshAtEveryFolder) {

@@ -1,6 +1,6 @@
-// Camera cards and USB sticks: FAT and exFAT images, mounted by the kernel where it has the file
-// system and else by its FUSE implementation, with the seven commands run on them as a user runs
-// them, and a run killed in the middle of a large copy.
+// The seven commands run as a user runs them on the test's own file system and on camera cards and USB
+// sticks: FAT and exFAT images, mounted by the kernel where it has the file system and else by its FUSE
+// implementation, and a run killed in the middle of a large copy there.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -151,6 +151,67 @@ std::size_t CountStartingWith(const std::vector<std::string>& lines, const std::
         std::count_if(lines.begin(), lines.end(), [&](const std::string& line) { return line.starts_with(start); }));
 }
 
+// Each command on a folder of its own under root, a card's when how names what mounted it.
+void EveryCommandIn(const std::string& root, const std::string& how, const std::map<std::string, std::string>& environment) {
+    for (int command = 0; command < 7; ++command) {
+        const std::string folder = root + "/c" + std::to_string(command);
+        WriteDated(folder + "/a.txt", "alpha", kMarch5th2007);
+        WriteDated(folder + "/b.jpg", "beta", kJanuary10th2006);
+        WriteDated(folder + "/notes", "no extension", kMarch5th2007);
+        const std::optional<std::time_t> born = BirthTime(folder + "/a.txt");
+        const ProgramResult result = RunCorvane({"run", kCommands[command], folder}, environment);
+        const std::vector<std::string> lines = result.logLines();
+        SCOPED_TRACE(std::string(kCommands[command]) + " on " + how + "\n" + result.err);
+        const Names untouched{"a.txt", "b.jpg", "notes"};
+        switch (command) {
+        case 0:
+        case 1: {
+            const std::string txt = command == 0 ? "/txt" : "/TEXT";
+            const std::string jpg = command == 0 ? "/jpg" : "/JPEG";
+            EXPECT_EQ(ReadFile(folder + txt + "/a.txt") + ReadFile(folder + jpg + "/b.jpg"), "alphabeta");
+            EXPECT_EQ(result.exitStatus, 0);
+            break;
+        }
+        case 2:
+            if (how == "local") {
+                EXPECT_EQ(ReadFile(folder + "/text:plain/a.txt") + ReadFile(folder + "/image:jpeg/b.jpg"), "alphabeta");
+                EXPECT_EQ(result.exitStatus, 0);
+                break;
+            }
+            // FAT and exFAT refuse the ':' of text:plain and image:jpeg: said, and nothing moves.
+            EXPECT_EQ(ListNames(folder), untouched);
+            EXPECT_EQ(CountStartingWith(lines, "The folder \"text/plain\" could not be made in \"" + folder + "\"."), 1U);
+            EXPECT_EQ(result.exitStatus, 1);
+            break;
+        case 3:
+        case 5: {
+            const char* format = command == 3 ? "%b %d, %Y" : "%b %Y";
+            EXPECT_EQ(ListNames(folder), (Names{"2006", "2007", "a.txt", "b.jpg", "notes"}));
+            EXPECT_EQ(ListNames(folder + "/2007"), Names{Formatted(kMarch5th2007, format)});
+            EXPECT_EQ(ReadFile(folder + "/2007/" + Formatted(kMarch5th2007, format) + "/a.txt"), "alpha");
+            EXPECT_EQ(ReadFile(folder + "/2006/" + Formatted(kJanuary10th2006, format) + "/b.jpg"), "beta");
+            EXPECT_EQ(result.exitStatus, 0);
+            break;
+        }
+        default: {
+            // By birth, whatever the modification date.
+            const char* format = command == 4 ? "%b %d, %Y" : "%b %Y";
+            if (born) {
+                EXPECT_EQ(ReadFile(folder + "/" + Formatted(*born, "%Y") + "/" + Formatted(*born, format) + "/a.txt"),
+                          "alpha");
+                EXPECT_EQ(ListNames(folder), (Names{Formatted(*born, "%Y"), "a.txt", "b.jpg", "notes"}));
+            } else {
+                EXPECT_EQ(ListNames(folder), untouched) << "no birth times here: every file stays";
+            }
+            EXPECT_EQ(result.exitStatus, 0);
+        }
+        }
+        EXPECT_EQ(ReadFile(folder + "/a.txt") + ReadFile(folder + "/b.jpg"), "alphabeta") << "originals stay";
+        EXPECT_LE(CountStartingWith(lines, "The file system of "), 1U) << "told once per run and file system";
+        EXPECT_EQ(TemporariesUnder(folder), Names{});
+    }
+}
+
 class RemovableMedia : public ::testing::TestWithParam<std::string> {
 protected:
     std::map<std::string, std::string> Environment() const {
@@ -164,61 +225,19 @@ protected:
 
 }  // namespace
 
+TEST(CommandsOnTheLocalFileSystem, EveryCommand) {
+    const TempDir dir;
+    EveryCommandIn(dir.path(), "local",
+                   {{"HOME", dir / "home"}, {"XDG_CONFIG_HOME", dir / "home/.config"}, {"TZ", "UTC"}, {"LC_ALL", "C"}});
+}
+
 TEST_P(RemovableMedia, EveryCommandOnTheCard) {
     const std::string card = dir / "card";
     const MountedImage mounted(dir / "card.img", GetParam(), card);
     if (mounted.how.empty()) {
         GTEST_SKIP() << mounted.reason;
     }
-    for (int command = 0; command < 7; ++command) {
-        const std::string folder = card + "/c" + std::to_string(command);
-        WriteDated(folder + "/a.txt", "alpha", kMarch5th2007);
-        WriteDated(folder + "/b.jpg", "beta", kJanuary10th2006);
-        WriteDated(folder + "/notes", "no extension", kMarch5th2007);
-        const std::optional<std::time_t> born = BirthTime(folder + "/a.txt");
-        const ProgramResult result = Run(kCommands[command], folder);
-        const std::vector<std::string> lines = result.logLines();
-        SCOPED_TRACE(std::string(kCommands[command]) + " on " + mounted.how + "\n" + result.err);
-        const Names untouched{"a.txt", "b.jpg", "notes"};
-        switch (command) {
-        case 0:
-        case 1: {
-            const std::string txt = command == 0 ? "/txt" : "/TEXT";
-            const std::string jpg = command == 0 ? "/jpg" : "/JPEG";
-            EXPECT_EQ(ReadFile(folder + txt + "/a.txt") + ReadFile(folder + jpg + "/b.jpg"), "alphabeta");
-            EXPECT_EQ(result.exitStatus, 0);
-            break;
-        }
-        case 2:
-            // FAT and exFAT refuse the ':' of text:plain and image:jpeg: said, and nothing moves.
-            EXPECT_EQ(ListNames(folder), untouched);
-            EXPECT_EQ(CountStartingWith(lines, "The folder \"text/plain\" could not be made in \"" + folder + "\"."), 1U);
-            EXPECT_EQ(result.exitStatus, 1);
-            break;
-        case 3:
-        case 5: {
-            const char* format = command == 3 ? "%b %d, %Y" : "%b %Y";
-            EXPECT_EQ(ListNames(folder + "/2007"), Names{Formatted(kMarch5th2007, format)});
-            EXPECT_EQ(ReadFile(folder + "/2007/" + Formatted(kMarch5th2007, format) + "/a.txt"), "alpha");
-            EXPECT_EQ(ReadFile(folder + "/2006/" + Formatted(kJanuary10th2006, format) + "/b.jpg"), "beta");
-            EXPECT_EQ(result.exitStatus, 0);
-            break;
-        }
-        default: {
-            const char* format = command == 4 ? "%b %d, %Y" : "%b %Y";
-            if (born) {
-                EXPECT_EQ(ReadFile(folder + "/" + Formatted(*born, "%Y") + "/" + Formatted(*born, format) + "/a.txt"),
-                          "alpha");
-            } else {
-                EXPECT_EQ(ListNames(folder), untouched) << "no birth times here: every file stays";
-            }
-            EXPECT_EQ(result.exitStatus, 0);
-        }
-        }
-        EXPECT_EQ(ReadFile(folder + "/a.txt") + ReadFile(folder + "/b.jpg"), "alphabeta") << "originals stay";
-        EXPECT_LE(CountStartingWith(lines, "The file system of "), 1U) << "told once per run and file system";
-        EXPECT_EQ(TemporariesUnder(folder), Names{});
-    }
+    EveryCommandIn(card, mounted.how, Environment());
 }
 
 TEST_P(RemovableMedia, CommentsTheCardCannotKeepFailTheirFilesAndLeaveEveryoneElseThere) {

@@ -1,10 +1,12 @@
 // The provider and its clients on a private session bus that each test starts: D-Bus activation from the
-// files that install-services and `cmake --install` write, the declarations the provider refreshes, a
-// client that is not ours, requests in arrival order, bad calls, and stopping the provider while it works.
+// files that install-services and `cmake --install` write, the menu commands as each file manager runs
+// them, clients that are not ours, requests in arrival order, notifications, and stopping the provider.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +16,11 @@
 #include <filesystem>
 #include <iterator>
 #include <limits>
+#include <mutex>
+#include <pugixml.hpp>
+#include <regex>
 #include <sdbus-c++/sdbus-c++.h>
+#include <sstream>
 #include <thread>
 
 #include "app/CommandTable.h"
@@ -45,6 +51,88 @@ void MakeFiles(const std::string& folder, int count) {
     }
 }
 
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// The values of key in a key file, with the escapes taken out.
+std::vector<std::string> KeyValues(const std::string& path, const std::string& key) {
+    std::vector<std::string> values;
+    std::istringstream lines(ReadFile(path));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with(key + "=")) {
+            values.push_back(std::regex_replace(line.substr(key.size() + 1), std::regex(R"(\\(.))"), "$1"));
+        }
+    }
+    return values;
+}
+
+// Line with its %F replaced by each path in the quoting of the file manager.
+std::string WithSelection(const std::string& line, const std::vector<std::string>& paths,
+                          std::string (*quote)(const std::string&)) {
+    std::string selection;
+    for (const std::string& path : paths) {
+        selection += (selection.empty() ? "" : " ") + quote(path);
+    }
+    return std::string(line).replace(line.find("%F"), 2, selection);
+}
+
+// Owns org.freedesktop.Notifications on the bus and keeps what it is asked to show.
+class NotificationServer {
+public:
+    explicit NotificationServer(const std::string& address)
+        : connection_(sdbus::createSessionBusConnectionWithAddress(address)),
+          object_(sdbus::createObject(*connection_, "/org/freedesktop/Notifications")) {
+        object_->registerMethod("Notify")
+            .onInterface("org.freedesktop.Notifications")
+            .implementedAs([this](const std::string&, std::uint32_t, const std::string&, const std::string& summary,
+                                  const std::string& body, const std::vector<std::string>& actions,
+                                  const std::map<std::string, sdbus::Variant>&, std::int32_t) {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                shown_.push_back(summary + " | " + body);
+                actions_.push_back(actions);
+                return static_cast<std::uint32_t>(shown_.size());
+            });
+        object_->registerSignal("ActionInvoked")
+            .onInterface("org.freedesktop.Notifications")
+            .withParameters<std::uint32_t, std::string>();
+        object_->finishRegistration();
+        connection_->requestName("org.freedesktop.Notifications");
+        connection_->enterEventLoopAsync();
+    }
+    ~NotificationServer() { connection_->leaveEventLoop(); }
+
+    /// What was shown, once count notifications came or a minute passed.
+    std::vector<std::string> shown(std::size_t count) {
+        for (int wait = 0; wait < 600 && copy().size() < count; ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return copy();
+    }
+
+    /// The actions the notification numbered id offered.
+    std::vector<std::string> actions(std::uint32_t id) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return id <= actions_.size() ? actions_[id - 1] : std::vector<std::string>{};
+    }
+
+    /// As when the user chooses the action key of notification id.
+    void choose(std::uint32_t id, const std::string& key) {
+        object_->emitSignal("ActionInvoked").onInterface("org.freedesktop.Notifications").withArguments(id, key);
+    }
+
+private:
+    std::vector<std::string> copy() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return shown_;
+    }
+    std::unique_ptr<sdbus::IConnection> connection_;
+    std::unique_ptr<sdbus::IObject> object_;
+    std::mutex mutex_;
+    std::vector<std::string> shown_;
+    std::vector<std::vector<std::string>> actions_;
+};
+
 class ServicesBus : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -71,6 +159,11 @@ protected:
                                       "/com/fernwick/Corvane", "com.fernwick.Corvane.Services.HandleMenuSelection"};
         call.insert(call.end(), arguments.begin(), arguments.end());
         return RunCorvane(call, environment(), {}, "dbus-send");
+    }
+    // /bin/sh runs line with these arguments, as a file manager hands a command line to it.
+    ProgramResult shell(const std::string& line, std::vector<std::string> arguments = {}) {
+        arguments.insert(arguments.begin(), {"-c", line, "sh"});
+        return RunCorvane(arguments, environment(), {}, "sh");
     }
 
     /// corvane serve, started by the test and owning the name when this returns.
@@ -100,6 +193,7 @@ protected:
     std::string systemServices() { return systemPrefix() + "/share/dbus-1/services"; }
     std::string serveLog() { return dir / "serve.log"; }
     std::vector<std::string> serveLines() { return ProgramResult{0, "", ReadFile(serveLog())}.logLines(); }
+    std::vector<std::string> busLines() { return ProgramResult{0, "", ReadFile(bus->logPath())}.logLines(); }
 
     TempDir dir;
     std::unique_ptr<PrivateBus> bus;
@@ -107,40 +201,43 @@ protected:
 
 }  // namespace
 
-TEST_F(ServicesBus, ActivationStartsTheProviderAndTheClientWaitsForTheWholeRequest) {
-    ASSERT_EQ(corvane({"install-services"}).exitStatus, 0);
-    WriteFile(dir / "Folder/a.txt", "a");
-    const ProgramResult requested = request(kByExtension, dir / "Folder");
-    EXPECT_EQ(requested.exitStatus, 0) << requested.err;
-    EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a") << "done before the client returned";
-    EXPECT_NE(ReadFile(bus->logPath()).find("Aggregating folder Folder"), std::string::npos) << "started by the bus";
-    // The provider's reply tells the client what became of each folder, as `corvane run` tells it.
-    EXPECT_EQ(requested.err, dir / "Folder" + ": 1 copied, 0 moved, 0 left alone, 0 failed\n" +
-                                 "In all: 1 copied, 0 moved, 0 left alone, 0 failed\n");
-    const ProgramResult missing = corvane({"request", kByExtension, dir / "Folder", dir / "missing"});
-    EXPECT_EQ(missing.exitStatus, 1);
-    EXPECT_NE(missing.err.find(dir / "missing does not exist\n"), std::string::npos) << missing.err;
-}
+TEST_F(ServicesBus, InstallServicesFromAnAwkwardPathIsStartedByTheBusAndTheClientWaitsForTheWholeRequest) {
+    std::map<std::string, std::string> noBus = environment();
+    noBus["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + dir / "no-bus-here";
+    const ProgramResult withoutBus = RunCorvane({"request", kByExtension, dir.path()}, noBus);
+    EXPECT_EQ(withoutBus.exitStatus, 1);
+    EXPECT_NE(withoutBus.err.find("corvane request: cannot reach the session bus"), std::string::npos) << withoutBus.err;
+    const ProgramResult withoutProvider = request(kByExtension, dir.path());
+    EXPECT_EQ(withoutProvider.exitStatus, 1);
+    EXPECT_NE(withoutProvider.err.find("no Corvane provider"), std::string::npos) << withoutProvider.err;
 
-TEST_F(ServicesBus, InstallServicesFromAPathHoldingQuotesAndShellCharactersIsStartedByTheBus) {
     const std::string copy = dir / (kAwkwardName + "/corvane");
     fs::create_directories(dir / kAwkwardName);
     fs::copy_file(CORVANE_BINARY, copy);
     const ProgramResult installed = RunCorvane({"install-services"}, environment(), {}, copy);
     ASSERT_EQ(installed.exitStatus, 0) << installed.err;
     WriteFile(dir / "Folder/a.txt", "a");
-    const ProgramResult requested = request(kByExtension, dir / "Folder");
-    EXPECT_EQ(requested.exitStatus, 0) << requested.err;
-    EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a");
+    const ProgramResult requested = corvane({"request", kByExtension, dir / "Folder", dir / "missing"});
+    EXPECT_EQ(requested.exitStatus, 1) << "a folder is missing";
+    EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a") << "done before the client returned";
     EXPECT_EQ(providerProgram(), copy);
+    // The provider's reply tells the client what became of each folder, as `corvane run` tells it.
+    EXPECT_EQ(requested.err, dir / "Folder" + ": 1 copied, 0 moved, 0 left alone, 0 failed\n" + dir / "missing" +
+                                 " does not exist\nIn all: 1 copied, 0 moved, 0 left alone, 0 failed\n");
 }
 
-TEST_F(ServicesBus, CmakeInstallUnderAPrefixHoldingQuotesAndShellCharactersIsStartedByTheBus) {
+TEST_F(ServicesBus, CmakeInstallWritesTheActivationFileAndUnitThatTheBusStartsFromAnAwkwardPrefix) {
     std::map<std::string, std::string> noDestdir = environment();
     noDestdir["DESTDIR"] = "";
-    const ProgramResult installed =
-        RunCorvane({"--install", CORVANE_BUILD_DIR, "--prefix", systemPrefix()}, noDestdir, {}, CORVANE_CMAKE);
-    ASSERT_EQ(installed.exitStatus, 0) << installed.out << installed.err;
+    for (const std::string& prefix : {dir / "usr local", systemPrefix()}) {
+        const ProgramResult installed =
+            RunCorvane({"--install", CORVANE_BUILD_DIR, "--prefix", prefix}, noDestdir, {}, CORVANE_CMAKE);
+        ASSERT_EQ(installed.exitStatus, 0) << installed.out << installed.err;
+        EXPECT_EQ(ReadFile(prefix + "/share/dbus-1/services/" + kServicesBusName + ".service"),
+                  ActivationFileContent(prefix + "/bin/corvane"));
+        EXPECT_EQ(ReadFile(prefix + "/share/systemd/user/corvane.service"),
+                  SystemdCanStart(prefix) ? SystemdUnitContent(prefix + "/bin/corvane") : "");
+    }
     WriteFile(dir / "Folder/a.txt", "a");
     const ProgramResult requested = request(kByExtension, dir / "Folder");
     EXPECT_EQ(requested.exitStatus, 0) << requested.err;
@@ -148,16 +245,77 @@ TEST_F(ServicesBus, CmakeInstallUnderAPrefixHoldingQuotesAndShellCharactersIsSta
     EXPECT_EQ(providerProgram(), systemPrefix() + "/bin/corvane");
 }
 
-TEST_F(ServicesBus, CmakeInstallPutsTheSystemdUnitBesideTheActivationFileThatNamesIt) {
-    const std::string prefix = dir / "usr local";
-    std::map<std::string, std::string> noDestdir = environment();
-    noDestdir["DESTDIR"] = "";
-    const ProgramResult installed =
-        RunCorvane({"--install", CORVANE_BUILD_DIR, "--prefix", prefix}, noDestdir, {}, CORVANE_CMAKE);
-    ASSERT_EQ(installed.exitStatus, 0) << installed.out << installed.err;
-    EXPECT_EQ(ReadFile(prefix + "/share/systemd/user/corvane.service"), SystemdUnitContent(prefix + "/bin/corvane"));
-    EXPECT_EQ(ReadFile(prefix + "/share/dbus-1/services/" + kServicesBusName + ".service"),
-              ActivationFileContent(prefix + "/bin/corvane"));
+TEST_F(ServicesBus, EveryMenuCommandRunAsItsFileManagerRunsItReachesTheProviderWhole) {
+    ASSERT_EQ(corvane({"install-services"}).exitStatus, 0);
+    const std::map<std::string, std::string> keyFolders{
+        {"Aggregate Files by Extension", "txt"},          {"Aggregate Files by File Type", "TEXT"},
+        {"Aggregate Files by Mime Type", "text:plain"},   {"Aggregate Files by Modification Date", "2001"},
+        {"Aggregate Files by Modification Date Ignoring Days", "2001"}};
+    int count = 0;
+    // A fresh folder per request, its name with a blank and a quote; run hands it to the file manager's line.
+    const auto check = [&](const std::string& manager, const std::string& command, const auto& run) {
+        const std::string folder = dir / ("files/it's folder " + std::to_string(++count));
+        WriteFile(folder + "/note.txt", "text");
+        const timespec times[2] = {{981201600, 0}, {981201600, 0}};  // 2001-02-03 12:00 UTC
+        utimensat(AT_FDCWD, (folder + "/note.txt").c_str(), times, 0);
+        const ProgramResult result = run(folder);
+        SCOPED_TRACE(manager + ", " + command + "\n" + result.err);
+        EXPECT_EQ(result.exitStatus, 0);
+        EXPECT_TRUE(Contains(busLines(), "Aggregating folder it's folder " + std::to_string(count)));
+        if (keyFolders.count(command) != 0) {
+            EXPECT_TRUE(fs::is_directory(folder + "/" + keyFolders.at(command)));
+        }
+    };
+    // GNOME Files runs the script in the shown folder with the selected names as its arguments.
+    for (const fs::directory_entry& script : fs::directory_iterator(dir / "home/data/nautilus/scripts/Corvane")) {
+        check("GNOME Files", script.path().filename(), [&](const std::string& folder) {
+            return RunCorvane({fs::path(folder).filename()}, environment(), {"env", "-C", dir / "files"}, script.path());
+        });
+    }
+    const std::string byExtension = dir / ("home/data/nautilus/scripts/Corvane/" + kByExtension);
+    for (const std::string name : {"-x", "--help"}) {
+        WriteFile(dir / ("files/" + name + "/note.txt"), "text");
+    }
+    const ProgramResult options = RunCorvane({"-x", "--help"}, environment(), {"env", "-C", dir / "files"}, byExtension);
+    EXPECT_EQ(options.exitStatus, 0) << options.err;
+    EXPECT_EQ(ReadFile(dir / "files/-x/txt/note.txt") + ReadFile(dir / "files/--help/txt/note.txt"), "texttext");
+    // Nemo puts each path in double quotes (Quote=double), then splits the line as a shell would.
+    for (const fs::directory_entry& action : fs::directory_iterator(dir / "home/data/nemo/actions")) {
+        check("Nemo", KeyValues(action.path(), "Name").at(0), [&](const std::string& folder) {
+            return shell(WithSelection(KeyValues(action.path(), "Exec").at(0), {folder},
+                                       [](const std::string& path) { return "\"" + path + "\""; }));
+        });
+    }
+    // Thunar puts each path through g_shell_quote and runs the line with /bin/sh -c.
+    pugi::xml_document uca;
+    ASSERT_TRUE(uca.load_file((dir / "home/config/Thunar/uca.xml").c_str()));
+    EXPECT_EQ(uca.select_nodes("/actions/action/command").size(), 7U);
+    for (const pugi::xpath_node& command : uca.select_nodes("/actions/action/command")) {
+        const std::string line = command.node().child_value();
+        std::smatch declared;
+        ASSERT_TRUE(std::regex_search(line, declared, std::regex(" request '(.*)' -- %F$"))) << line;
+        check("Thunar", declared[1], [&](const std::string& folder) {
+            return shell(WithSelection(line, {folder}, [](const std::string& path) {
+                return "'" + std::regex_replace(path, std::regex("'"), "'\\''") + "'";
+            }));
+        });
+    }
+    // Dolphin runs the words before %F as the Exec key quotes them, then each selected path as a word.
+    const std::string dolphin = dir / "home/data/kio/servicemenus/corvane.desktop";
+    EXPECT_TRUE(access(dolphin.c_str(), X_OK) == 0) << "Dolphin runs only an executable service menu";
+    const std::vector<std::string> names = KeyValues(dolphin, "Name");
+    const std::vector<std::string> execs = KeyValues(dolphin, "Exec");
+    ASSERT_EQ(execs.size(), 7U);
+    ASSERT_EQ(names.size(), execs.size() + 1) << "the menu's name, then each action's";
+    for (std::size_t action = 0; action < execs.size(); ++action) {
+        check("Dolphin", names[action + 1], [&](const std::string& folder) {
+            return shell(execs[action].substr(0, execs[action].find("%F")) + "\"$@\"", {folder});
+        });
+    }
+    const std::vector<std::string> lines = busLines();
+    EXPECT_FALSE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.starts_with("Unsupported command");
+    })) << "a command string arrived damaged";
 }
 
 TEST_F(ServicesBus, AProviderStartedAfterUninstallBringsNoDeclarationBack) {
@@ -206,28 +364,11 @@ TEST_F(ServicesBus, TheProviderRefreshesTheDeclarationsStillInPlaceAndNoOthers) 
     EXPECT_FALSE(fs::exists(script));
 }
 
-TEST_F(ServicesBus, AMissingBusOrProviderIsAClearError) {
-    std::map<std::string, std::string> noBus = environment();
-    noBus["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + dir / "no-bus-here";
-    const ProgramResult withoutBus = RunCorvane({"request", kByExtension, dir.path()}, noBus);
-    EXPECT_EQ(withoutBus.exitStatus, 1);
-    EXPECT_NE(withoutBus.err.find("corvane request: cannot reach the session bus"), std::string::npos) << withoutBus.err;
-    const ProgramResult withoutProvider = request(kByExtension, dir.path());
-    EXPECT_EQ(withoutProvider.exitStatus, 1);
-    EXPECT_NE(withoutProvider.err.find("no Corvane provider"), std::string::npos) << withoutProvider.err;
-}
-
-TEST_F(ServicesBus, ASecondProviderIsTurnedAway) {
+TEST_F(ServicesBus, OneProviderServesAnyClientAndRefusesBadCallsAndRelativePaths) {
     auto provider = serve();
     const ProgramResult second = corvane({"serve"});
     EXPECT_EQ(second.exitStatus, 1);
     EXPECT_NE(second.err.find("already provides com.fernwick.Corvane"), std::string::npos) << second.err;
-    WriteFile(dir / "Folder/a.txt", "a");
-    EXPECT_EQ(request(kByExtension, dir / "Folder").exitStatus, 0) << "the first one still serves";
-}
-
-TEST_F(ServicesBus, AClientThatIsNotOursIsServedAndAMalformedCallGetsAnErrorReply) {
-    auto provider = serve();
     for (const std::vector<std::string>& malformed : {std::vector<std::string>{"string:" + kByExtension},
                                                       {"array:string:/tmp"},
                                                       {"string:" + kByExtension, "array:string:/tmp"}}) {
@@ -238,28 +379,25 @@ TEST_F(ServicesBus, AClientThatIsNotOursIsServedAndAMalformedCallGetsAnErrorRepl
     WriteFile(dir / "Folder/a.txt", "a");
     const ProgramResult sent = dbusSend({"array:string:" + dir / "Folder", "string:" + kByExtension});
     EXPECT_EQ(sent.exitStatus, 0) << sent.err;
-    EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a") << "the reply came after the request had run";
+    EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a") << "the first provider serves, and replied once done";
     // A relative path would be read against the provider's own working folder, which is nobody's.
     WriteFile(dir / "Relative/b.txt", "b");
-    const std::string relative = std::filesystem::relative(dir / "Relative").string();
+    const std::string relative = fs::relative(dir / "Relative").string();
     ASSERT_EQ(dbusSend({"array:string:" + relative, "string:" + kByExtension}).exitStatus, 0);
     EXPECT_EQ(ListNames(dir / "Relative"), std::vector<std::string>{"b.txt"});
-    const std::vector<std::string> lines = serveLines();
-    ASSERT_EQ(lines.size(), 4U) << ReadFile(serveLog());
-    EXPECT_EQ(lines.front(), "Aggregating folder Folder") << "the bad calls logged nothing";
-    EXPECT_EQ(lines.back(), "Refused \"" + relative + "\": a request names its folders by absolute path");
-}
-
-TEST_F(ServicesBus, ACommandOfInvalidUtf8IsRepairedAtOnce) {
-    auto provider = serve();
-    const std::string command(16384, '\xFF');
+    // A command of invalid UTF-8 is repaired at once, not in time growing with its square.
     std::string repaired;
     for (int i = 0; i < 16384; ++i) {
         repaired += "\xEF\xBF\xBD";
     }
-    const ProgramResult sent = RunCorvaneWithin(std::chrono::seconds(10), {"request", command, dir.path()}, environment());
-    EXPECT_FALSE(sent.timedOut) << "16 KB take longer than 10 s to repair";
-    EXPECT_EQ(serveLines(), std::vector<std::string>{"Unsupported command: " + repaired});
+    const ProgramResult invalid =
+        RunCorvaneWithin(std::chrono::seconds(10), {"request", std::string(16384, '\xFF'), dir.path()}, environment());
+    EXPECT_FALSE(invalid.timedOut) << "16 KB take longer than 10 s to repair";
+    EXPECT_EQ(serveLines(), (std::vector<std::string>{
+                                "Aggregating folder Folder", "Moving: " + dir / "Folder/a.txt", "Moved \"a.txt\" to \"txt\"",
+                                "Refused \"" + relative + "\": a request names its folders by absolute path",
+                                "Unsupported command: " + repaired}))
+        << "the bad calls logged nothing";
 }
 
 TEST_F(ServicesBus, RequestsSentBackToBackRunOneAfterTheOtherInArrivalOrder) {
@@ -371,19 +509,31 @@ TEST_F(ServicesBus, TheModePersistsAndRecurseFoldersIsReadAtEveryFolder) {
     EXPECT_EQ(ListNames(dir / "A/Sub"), std::vector<std::string>{"inner.txt"}) << "read as off for A";
     EXPECT_EQ(ListNames(dir / "B/Sub").size(), 2u) << "read as on for B";
     EXPECT_EQ(ListNames(dir / "C"), (std::vector<std::string>{"Sub", "top.txt"}));
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "Unsupported command: aggregate files by mime type"), lines.end());
+    EXPECT_TRUE(Contains(lines, "Unsupported command: aggregate files by mime type"));
 }
 
-TEST_F(ServicesBus, SigtermDuringARequestEndsTheProviderOnlyOnceItIsAnswered) {
+TEST_F(ServicesBus, SigtermMidRequestEndsTheProviderOnceAnsweredAndSigkillLeavesNoPartialCopy) {
     constexpr int kFiles = 2000;
-    MakeFiles(dir / "Big", kFiles);
-    auto provider = serve();
-    BackgroundProgram client({CORVANE_BINARY, "request", kByExtension, dir / "Big"}, environment(), dir / "client.log");
-    ASSERT_TRUE(WaitForText(serveLog(), "Aggregating folder Big"));
-    provider->signal(SIGTERM);
-    EXPECT_EQ(client.wait(), 0) << ReadFile(dir / "client.log");
-    EXPECT_EQ(provider->wait(), 0) << ReadFile(serveLog());
-    EXPECT_EQ(ListNames(dir / "Big/txt").size(), static_cast<std::size_t>(kFiles));
+    for (const int stop : {SIGTERM, SIGKILL}) {
+        const std::string folder = dir / ("Big" + std::to_string(stop));
+        MakeFiles(folder, kFiles);
+        fs::remove(serveLog());
+        auto provider = serve();
+        BackgroundProgram client({CORVANE_BINARY, "request", kByExtension, folder}, environment(), dir / "client.log");
+        ASSERT_TRUE(WaitForText(serveLog(), "Moved "));
+        provider->signal(stop);
+        if (stop == SIGTERM) {
+            EXPECT_EQ(client.wait(), 0) << ReadFile(dir / "client.log");
+            EXPECT_EQ(provider->wait(), 0) << ReadFile(serveLog());
+            EXPECT_EQ(ListNames(folder + "/txt").size(), static_cast<std::size_t>(kFiles));
+        } else {
+            EXPECT_EQ(client.wait(), 1);
+            EXPECT_NE(ReadFile(dir / "client.log").find("the provider ended before it finished"), std::string::npos);
+            for (const std::string& name : ListNames(folder + "/txt")) {
+                EXPECT_EQ(ReadFile(folder + "/txt/" + name), ReadFile(folder + "/" + name)) << name;
+            }
+        }
+    }
 }
 
 TEST_F(ServicesBus, TheClientWaitsLongerThanTheBusDefaultTimeout) {
@@ -400,16 +550,42 @@ TEST_F(ServicesBus, TheClientWaitsLongerThanTheBusDefaultTimeout) {
     EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a");
 }
 
-TEST_F(ServicesBus, AProviderKilledMidRequestFailsTheClientAndLeavesNoPartialCopy) {
-    constexpr int kFiles = 2000;
-    MakeFiles(dir / "Big", kFiles);
+TEST_F(ServicesBus, EachRequestIsNotifiedWithAnUndoUnlessTheUserTurnedItOff) {
+    NotificationServer server(bus->address());
     auto provider = serve();
-    BackgroundProgram client({CORVANE_BINARY, "request", kByExtension, dir / "Big"}, environment(), dir / "client.log");
-    ASSERT_TRUE(WaitForText(serveLog(), "Moved "));
-    provider->signal(SIGKILL);
-    EXPECT_EQ(client.wait(), 1);
-    EXPECT_NE(ReadFile(dir / "client.log").find("the provider ended before it finished"), std::string::npos);
-    for (const std::string& name : ListNames(dir / "Big/txt")) {
-        EXPECT_EQ(ReadFile(dir / ("Big/txt/" + name)), ReadFile(dir / ("Big/" + name))) << name;
+    WriteFile(dir / "Quiet/a.txt", "a");
+    WriteFile(dir / "Downloads/b.txt", "b");
+    WriteFile(dir / "Downloads/c.pdf", "c");
+    WriteFile(dir / "Downloads/notes", "n");
+    ASSERT_EQ(corvane({"defaults", "write", "ShowNotifications", "-bool", "false"}).exitStatus, 0);
+    EXPECT_EQ(request(kByExtension, dir / "Quiet").exitStatus, 0);
+    ASSERT_EQ(corvane({"defaults", "delete", "ShowNotifications"}).exitStatus, 0);
+    EXPECT_EQ(request(kByExtension, dir / "Downloads").exitStatus, 0);
+    // Sent in order by the provider: had the first been told, it would come first.
+    EXPECT_EQ(server.shown(1),
+              std::vector<std::string>{"Tidied Downloads | 2 copied and 0 moved into 2 folders, 1 left alone."});
+
+    // The notification offers Undo, and choosing it takes the request back.
+    EXPECT_EQ(server.actions(1), (std::vector<std::string>{"undo", "Undo"}));
+    server.choose(1, "undo");
+    for (int wait = 0; wait < 600 && ListNames(dir / "Downloads").size() != 3; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
+    EXPECT_EQ(ListNames(dir / "Downloads"), (std::vector<std::string>{"b.txt", "c.pdf", "notes"}));
+
+    // Other programs preview a request and undo one over the bus.
+    auto connection = sdbus::createSessionBusConnectionWithAddress(bus->address());
+    auto corvane = sdbus::createProxy(*connection, kServicesBusName, kServicesObjectPath);
+    std::vector<std::string> lines;
+    corvane->callMethod(kServicesPreviewMethod)
+        .onInterface(kServicesInterface)
+        .withArguments(std::vector<std::string>{dir / "Downloads"}, kByExtension)
+        .storeResultsTo(lines);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Would make folder \"" + dir / "Downloads/txt" + "\""), lines.end());
+    EXPECT_EQ(ListNames(dir / "Downloads").size(), 3u) << "a preview changes nothing";
+    std::string summary;
+    std::vector<std::string> kept;
+    corvane->callMethod(kServicesUndoMethod).onInterface(kServicesInterface).withArguments(std::string()).storeResultsTo(
+        summary, kept);
+    EXPECT_NE(summary.find("was already undone"), std::string::npos) << summary;
 }

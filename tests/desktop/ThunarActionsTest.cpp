@@ -35,7 +35,7 @@ std::vector<std::string> ActionsOf(const std::string& xml) {
 
 }  // namespace
 
-TEST(ThunarActions, MergeKeepsTheUsersActionsAndReplacesOursInPlace) {
+TEST(ThunarActions, MergeKeepsTheUsersActionsReplacesOursInPlaceOrMakesAFileOfOurOwn) {
     std::string once;
     ASSERT_TRUE(MergeThunarActions(kThunarsOwn, {Ours("corvane-a", "old %F")}, once, nullptr));
     EXPECT_EQ(ActionsOf(once), (std::vector<std::string>{"1-1=exo-open %f", "1-2=ls %F && wc", "corvane-a=old %F"}));
@@ -52,15 +52,12 @@ TEST(ThunarActions, MergeKeepsTheUsersActionsAndReplacesOursInPlace) {
                                 "<action><unique-id>corvane-a</unique-id><command>2</command></action></actions>";
     ASSERT_TRUE(MergeThunarActions(doubled, {Ours("corvane-a", "new %F")}, twice, nullptr));
     EXPECT_EQ(ActionsOf(twice), (std::vector<std::string>{"corvane-a=new %F", "keep="})) << "copies collapse into one";
-}
 
-TEST(ThunarActions, MergeIntoNothingOrBlankMakesAFileOfOurOwn) {
-    std::string fromNothing;
     std::string fromBlank;
-    ASSERT_TRUE(MergeThunarActions(std::nullopt, {Ours("corvane-a", "x %F")}, fromNothing, nullptr));
+    ASSERT_TRUE(MergeThunarActions(std::nullopt, {Ours("corvane-a", "x %F")}, once, nullptr));
     ASSERT_TRUE(MergeThunarActions(std::string("\n"), {Ours("corvane-a", "x %F")}, fromBlank, nullptr));
-    EXPECT_EQ(ActionsOf(fromNothing), std::vector<std::string>{"corvane-a=x %F"});
-    EXPECT_EQ(fromBlank, fromNothing);
+    EXPECT_EQ(ActionsOf(once), std::vector<std::string>{"corvane-a=x %F"}) << "from nothing, a file of our own";
+    EXPECT_EQ(fromBlank, once);
 }
 
 TEST(ThunarActions, RemoveTakesOutExactlyOurs) {
