@@ -16,6 +16,7 @@
 #include <variant>
 
 #include "app/UserPreferences.h"
+#include "fileops/ObjectMover.h"
 #include "grouping/KeyFolders.h"
 #include "platform/base/Log.h"
 #include "platform/base/XdgDirectories.h"
@@ -62,10 +63,13 @@ std::vector<std::string> Fields(std::string_view line) {
     return fields;
 }
 
-std::string Line(const std::vector<std::string>& fields) {
+std::string Line(std::initializer_list<std::string_view> fields) {
     std::string line;
-    for (const std::string& field : fields) {
-        line += (line.empty() ? "" : "\t") + Escaped(field);
+    for (const std::string_view field : fields) {
+        if (!line.empty()) {
+            line += '\t';
+        }
+        line += Escaped(field);
     }
     return line + '\n';
 }
@@ -103,10 +107,7 @@ std::optional<FSObjectState> StateOf(const std::vector<std::string>& fields, std
     }
 }
 
-std::vector<std::string> StateFields(const FSObjectState& state) {
-    return {Number(static_cast<std::int64_t>(state.device)), Number(static_cast<std::int64_t>(state.inode)),
-            Number(state.size), Number(state.modifiedNanoseconds)};
-}
+std::string Number(std::uint64_t value) { return std::to_string(value); }
 
 std::optional<JournalEntry> EntryOf(const std::vector<std::string>& fields) {
     if (fields.size() == 2 && fields[0] == "folder") {
@@ -205,14 +206,16 @@ RunJournal::RunJournal(const std::string& command, const std::vector<std::string
             break;
         }
     }
-    std::vector<std::string> header{"run", Number(started), command};
+    std::string header = Line({"run", Number(started), command});
+    header.pop_back();
     for (const std::string& folder : folders) {
         // An undo may run in another working folder.
         std::error_code error;
         const std::filesystem::path absolute = std::filesystem::absolute(folder, error);
-        header.push_back(error ? folder : absolute.lexically_normal().string());
+        header += '\t' + Escaped(error ? folder : absolute.lexically_normal().string());
     }
-    if (!fd_.valid() || !Append(Line(header)) || (undoes && !Append(Line({"undoes", *undoes})))) {
+    header += '\n';
+    if (!fd_.valid() || !Append(header) || (undoes && !Append(Line({"undoes", *undoes})))) {
         NSLogFailure("The run journal could not be written in \"%@\": %@; this run cannot be undone",
                      {JournalFolder(), std::string_view(std::strerror(errno))});
         fd_.Reset();
@@ -229,11 +232,16 @@ RunJournal::RunJournal(const std::string& command, const std::vector<std::string
         [this](signed char copy, const FSRef* item, const FSRef* destination, const std::string& finalName) {
             // The reference knows the item's identity, which is all an undo asks of the source.
             const FSObjectState identity{item->device, item->inode, 0, 0};
-            const std::optional<std::string> source = PathOfRef(item);
-            const std::optional<std::string> folder = PathOfRef(destination);
-            if (source && folder) {
-                Record({copy != 0 ? JournalEntry::Kind::copied : JournalEntry::Kind::moved, identity, *source,
-                        *folder + "/" + finalName, std::nullopt});
+            // The path of the folder the item lies in is taken before the next lookup may reuse its place.
+            FSRef parent{};
+            const std::optional<std::string> name = FSGetObjectName(item);
+            const std::string* from = FSGetParentRef(item, &parent) == noErr ? FolderPath(&parent) : nullptr;
+            const std::string source =
+                from != nullptr && name ? (*from == "/" ? "" : *from) + "/" + *name : std::string();
+            const std::string* into = FolderPath(destination);
+            if (!source.empty() && into != nullptr) {
+                Record({copy != 0 ? JournalEntry::Kind::copied : JournalEntry::Kind::moved, identity, source,
+                        *into + "/" + finalName, std::nullopt});
             }
         },
         [this](const FSRef* placed) {
@@ -291,14 +299,13 @@ void RunJournal::Record(const JournalEntry& entry) {
     if (!fd_.valid()) {
         return;
     }
-    std::vector<std::string> fields{KindName(entry.kind)};
-    if (entry.kind != JournalEntry::Kind::folderMade) {
-        const std::vector<std::string> state = StateFields(entry.sourceState);
-        fields.insert(fields.end(), state.begin(), state.end());
-        fields.push_back(entry.source);
+    if (entry.kind == JournalEntry::Kind::folderMade) {
+        Append(Line({KindName(entry.kind), entry.destination}));
+        return;
     }
-    fields.push_back(entry.destination);
-    Append(Line(fields));
+    const FSObjectState& state = entry.sourceState;
+    Append(Line({KindName(entry.kind), Number(state.device), Number(state.inode), Number(state.size),
+                 Number(state.modifiedNanoseconds), entry.source, entry.destination}));
     if (entry.placed) {
         RecordPlaced(*entry.placed);
     }
@@ -306,11 +313,26 @@ void RunJournal::Record(const JournalEntry& entry) {
 
 void RunJournal::RecordPlaced(const FSObjectState& placed) {
     if (fd_.valid()) {
-        std::vector<std::string> fields{"done"};
-        const std::vector<std::string> state = StateFields(placed);
-        fields.insert(fields.end(), state.begin(), state.end());
-        Append(Line(fields));
+        Append(Line({"done", Number(placed.device), Number(placed.inode), Number(placed.size),
+                     Number(placed.modifiedNanoseconds)}));
     }
+}
+
+const std::string* RunJournal::FolderPath(const FSRef* folder) {
+    for (const KnownFolder& known : folders_) {
+        // A slot is used again once its pool is let go; the identity tells the folders apart.
+        if (known.slot == folder->pathSlot && known.generation == folder->generation &&
+            known.inode == folder->inode && known.device == folder->device && !known.path.empty()) {
+            return &known.path;
+        }
+    }
+    std::optional<std::string> path = PathOfRef(folder);
+    if (!path) {
+        return nullptr;
+    }
+    KnownFolder& slot = folders_[nextFolder_++ % folders_.size()];
+    slot = {folder->pathSlot, folder->generation, folder->device, folder->inode, std::move(*path)};
+    return &slot.path;
 }
 
 std::optional<RunRecord> ReadRun(const std::string& id, std::string* why) {
