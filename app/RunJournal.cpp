@@ -74,6 +74,10 @@ std::string Line(std::initializer_list<std::string_view> fields) {
     return line + '\n';
 }
 
+std::string Joined(const std::string& folder, const std::string& name) {
+    return (folder == "/" ? std::string() : folder) + "/" + name;
+}
+
 std::string JournalPath(const std::string& id) { return JournalFolder() + "/" + id + std::string(kExtension); }
 
 // Sortable by time, and unique among this user's runs: the start to the second and the process.
@@ -236,12 +240,11 @@ RunJournal::RunJournal(const std::string& command, const std::vector<std::string
             FSRef parent{};
             const std::optional<std::string> name = FSGetObjectName(item);
             const std::string* from = FSGetParentRef(item, &parent) == noErr ? FolderPath(&parent) : nullptr;
-            const std::string source =
-                from != nullptr && name ? (*from == "/" ? "" : *from) + "/" + *name : std::string();
+            const std::string source = from != nullptr && name ? Joined(*from, *name) : std::string();
             const std::string* into = FolderPath(destination);
             if (!source.empty() && into != nullptr) {
                 Record({copy != 0 ? JournalEntry::Kind::copied : JournalEntry::Kind::moved, identity, source,
-                        *into + "/" + finalName, std::nullopt});
+                        Joined(*into, finalName), std::nullopt});
             }
         },
         [this](const FSRef* placed) {
