@@ -1,13 +1,9 @@
-// Every include of a module is of its own folder or of the public headers of the modules below it. The
-// build's include views already refuse the others; this test names the include where a compiler error
-// would only say that a file is missing.
-#include <gtest/gtest.h>
+// Every include of a module is of its own folder or a public header of a module below it, named here
+// where the compiler would only say that a file is missing.
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <regex>
-#include <string>
 
 #include "support/TempDir.h"
 

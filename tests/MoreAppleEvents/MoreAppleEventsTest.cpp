@@ -1,9 +1,6 @@
 // The comment events sent to the Finder: text descriptors, object specifiers of real items, sending
 // against scripted applications, and the events as the Finder receives them.
-#include <gtest/gtest.h>
 
-#include <filesystem>
-#include <optional>
 #include <tuple>
 
 #include "MoreAppleEvents/MoreAEDataModel.h"
@@ -13,7 +10,7 @@
 #include "platform/events/AERegistry.h"
 #include "platform/files/HFSPaths.h"
 #include "platform/finder/Finder.h"
-#include "support/TempDir.h"
+#include "support/FilesTestSupport.h"
 
 using namespace corvane;
 
@@ -28,12 +25,6 @@ std::optional<AEDesc> Desc(DescType type, Value value) {
     AEDesc desc;
     AECreateDesc(type, &value, sizeof value, &desc);
     return desc;
-}
-
-FSRef RefOf(const std::string& path) {
-    FSRef ref{};
-    EXPECT_EQ(FSPathMakeRefWithOptions(path.c_str(), kFSPathMakeRefDoNotFollowLeafSymlink, &ref, nullptr), noErr);
-    return ref;
 }
 
 AEDesc Param(const AEDesc& record, const char (&key)[5]) {
@@ -98,7 +89,7 @@ TEST(MoreAEOCreateObjSpecifier, FileFolderAndRefusals) {
         {"Report.rtfd", cObject, hfsDir + u":Report.rtfd:"},
     };
     for (const auto& [name, itemClass, hfsPath] : rows) {
-        const FSRef ref = RefOf(dir / name);
+        const FSRef ref = EntryRef(dir / name);
         AEDesc specifier, noContainer, keyData, expected;
         ASSERT_EQ(MoreAEOCreateObjSpecifierFromFSRef(&ref, &specifier), noErr);
         AECreateDesc(typeUnicodeText, hfsPath.data(), static_cast<long>(hfsPath.size() * 2), &keyData);
@@ -108,7 +99,7 @@ TEST(MoreAEOCreateObjSpecifier, FileFolderAndRefusals) {
     AEDesc specifier;
     const CFURL relative{"not/absolute", false};
     EXPECT_EQ(MoreAEOCreateObjSpecifierFromCFURLRef(&relative, &specifier), coreFoundationUnknownErr);
-    const FSRef ref = RefOf(dir / "notes: draft.txt");
+    const FSRef ref = EntryRef(dir / "notes: draft.txt");
     std::filesystem::remove(dir / "notes: draft.txt");
     EXPECT_EQ(MoreAEOCreateObjSpecifierFromFSRef(&ref, &specifier), coreFoundationUnknownErr);
     EXPECT_EQ(specifier, AEDesc{});
@@ -169,7 +160,7 @@ class CommentEventsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         WriteFile(file_, "x");
-        fileRef_ = RefOf(file_);
+        fileRef_ = EntryRef(file_);
         AEInstallApplication(kFinderSignature, [this](const AppleEvent* event, AppleEvent* reply) {
             received_.push_back(*event);
             AEPutParamPtr(reply, keyErrorNumber, typeSInt16, &errorNumber_, sizeof errorNumber_);
@@ -199,7 +190,7 @@ protected:
 
 TEST_F(CommentEventsTest, EventsOnTheWire) {
     WriteFile(dir_ / "Pkg.rtfd/x", "");
-    const FSRef folderRef = RefOf(dir_ / "Pkg.rtfd");
+    const FSRef folderRef = EntryRef(dir_ / "Pkg.rtfd");
     answer_ = Bytes(u"notes") + "z";
     ASSERT_EQ(MoreFEGetCommentCFString(&folderRef, &comment_, gAEIdleUPP), noErr);
     EXPECT_EQ(comment_, u"notes") << "an odd last byte is dropped";

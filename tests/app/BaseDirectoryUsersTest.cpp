@@ -1,17 +1,10 @@
-// Preferences, the extension mapping, the MIME database and the menu declarations look in the same
-// base directories, also when HOME is unset and the XDG variables hold nothing usable; with HOME unset,
-// `corvane defaults` and `corvane install-services` both write under the user database's home.
-#include <gtest/gtest.h>
+// Every reader and writer of configuration uses the same base directories, also when HOME is unset or
+// the XDG variables are unusable; then `defaults` and `install-services` write under the user database's home.
 
 #include <pwd.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <map>
-#include <optional>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "desktop/ServicesDeclarations.h"
 #include "platform/prefs/Preferences.h"
@@ -26,8 +19,6 @@ using namespace corvane;
 namespace fs = std::filesystem;
 
 namespace {
-
-const std::vector<std::string> kCommands{"Aggregate Files by Extension"};
 
 std::string UserDatabaseHome() {
     const passwd* user = getpwuid(getuid());

@@ -1,30 +1,20 @@
 // The command strings, their modes, and what a request does with its pasteboard.
-#include <gtest/gtest.h>
 
 #include "app/AppController.h"
 #include "app/CommandTable.h"
 #include "support/LogCapture.h"
+#include "support/RunProgram.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 using namespace corvane;
 
 TEST(CommandTable, ModesFollowTheTableNotTheOrderOfTesting) {
-    const std::pair<const char*, int> rows[] = {
-        {"Aggregate Files by Extension", 1},
-        {"Aggregate Files by File Type", 2},
-        {"Aggregate Files by Mime Type", 3},
-        {"Aggregate Files by Modification Date", 4},
-        {"Aggregate Files by Creation Date", 5},
-        {"Aggregate Files by Modification Date Ignoring Days", 6},
-        {"Aggregate Files by Creation Date Ignoring Days", 7},
-    };
-    std::vector<std::string> offered;
-    for (const auto& [command, mode] : rows) {
-        EXPECT_EQ(GroupingModeForCommand(command), GroupingMode{mode}) << command;
-        offered.emplace_back(command);
+    // The modes are numbered 1 to 7 in the menus' order.
+    for (std::size_t mode = 1; mode <= kCommands.size(); ++mode) {
+        EXPECT_EQ(GroupingModeForCommand(kCommands[mode - 1]), GroupingMode(mode)) << kCommands[mode - 1];
     }
-    EXPECT_EQ(CommandStrings(), offered) << "the menus offer every command once, in this order";
+    EXPECT_EQ(CommandStrings(), kCommands) << "the menus offer every command once, in this order";
     for (const char* other : {"aggregate files by extension", "Aggregate Files by Extension ", "", "Aggregate"}) {
         EXPECT_FALSE(GroupingModeForCommand(other)) << '"' << other << '"';
     }

@@ -1,6 +1,5 @@
 // A tree deeper than PATH_MAX tidied end to end. No path to its bottom can be handed to the kernel,
 // so the test builds, reads and removes it one name at a time from folder descriptors.
-#include <gtest/gtest.h>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -8,11 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <map>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "platform/base/FileDescriptors.h"
 #include "support/RunProgram.h"
@@ -85,13 +80,11 @@ TEST(DeepTree, ATreeDeeperThanPathMaxIsTidiedToItsBottom) {
         WriteFileAt(levels[kMiddle].get(), "mid.txt", "middle");
         WriteFileAt(levels.back().get(), "deep.txt", "bottom");
     }
-    const std::map<std::string, std::string> environment = {{"HOME", dir / "home"},
-                                                             {"XDG_CONFIG_HOME", dir / "home/.config"}};
+    const auto environment = UserEnvironment(dir / "home");
     ASSERT_EQ(RunCorvane({"defaults", "write", "RecurseFolders", "-bool", "true"}, environment).exitStatus, 0);
     const ProgramResult result = RunCorvane({"run", "Aggregate Files by Extension", dir / "Top"}, environment);
     EXPECT_EQ(result.exitStatus, 0) << result.err;
-    const std::vector<std::string> lines = result.logLines();
-    EXPECT_TRUE(std::find(lines.begin(), lines.end(), "Moved \"deep.txt\" to \"txt\"") != lines.end()) << result.err;
+    EXPECT_TRUE(Contains(result.logLines(), "Moved \"deep.txt\" to \"txt\"")) << result.err;
 
     UniqueFd level(OpenFolderAt(AT_FDCWD, dir / "Top"));
     for (int depth = 1; depth <= kDepth; ++depth) {

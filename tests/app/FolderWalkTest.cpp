@@ -1,5 +1,4 @@
 // The folder walk: when it descends, in which order, and what it leaves alone.
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 

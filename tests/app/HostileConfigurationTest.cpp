@@ -1,9 +1,6 @@
 // Whatever a configuration file is (a FIFO, a link to a device, huge, nested without end, cut short,
 // junk), the program neither hangs nor crashes: it names the file in one log line and goes on with
 // the defaults.
-#include <gtest/gtest.h>
-
-#include <filesystem>
 
 #include "support/HostileFiles.h"
 #include "support/RunProgram.h"

@@ -1,28 +1,17 @@
 // Another local user who can write the tidied folder swaps one of its folders for a symbolic link to a
 // folder outside it, again and again, while Corvane runs. Whatever Corvane was about to do in that
 // folder must not land outside: nothing there may be read in, written, moved, made or removed.
-#include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <signal.h>
-#include <stdio.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <ctime>
-#include <filesystem>
-#include <iterator>
-#include <map>
-#include <optional>
 #include <set>
 #include <sstream>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "support/FilesTestSupport.h"
 #include "support/RunProgram.h"
@@ -50,11 +39,6 @@ struct Race {
 };
 
 void PrintTo(const Race& race, std::ostream* out) { *out << race.name; }
-
-void SetTheDay(const fs::path& path) {
-    const timespec times[2] = {{kNoonOfTheDay, 0}, {kNoonOfTheDay, 0}};
-    utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
-}
 
 // Everything a change would show: kind, permissions, times of change and the bytes.
 std::string Describe(const fs::path& path) {
@@ -136,8 +120,7 @@ private:
 class LinkSwapRace : public ::testing::TestWithParam<Race> {
 protected:
     ProgramResult corvane(const std::vector<std::string>& arguments) {
-        return RunCorvane(arguments, {{"HOME", dir / "home"}, {"XDG_CONFIG_HOME", dir / "home/.config"},
-                                      {"TZ", "UTC"}, {"LANG", "C"}, {"LC_ALL", "C"}});
+        return RunCorvane(arguments, UserEnvironment(dir / "home"));
     }
     TempDir dir;
 };
@@ -168,7 +151,7 @@ TEST_P(LinkSwapRace, NothingOutsideTheTidiedFolderIsTouched) {
     const auto put = [&](const fs::path& file, const std::string& kind, std::set<std::string>& contents) {
         const std::string content = kind + " " + file.lexically_relative(dir.path()).string();
         WriteFile(file, content);
-        SetTheDay(file);
+        SetModified(file, kNoonOfTheDay);
         contents.insert(content);
     };
     for (int i = 0; i < kFilesPerFolder; ++i) {

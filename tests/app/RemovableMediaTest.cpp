@@ -1,24 +1,16 @@
-// The seven commands run as a user runs them on the test's own file system and on camera cards and USB
-// sticks: FAT and exFAT images, mounted by the kernel where it has the file system and else by its FUSE
-// implementation, and a run killed in the middle of a large copy there.
-#include <gtest/gtest.h>
+// The seven commands on the test's own file system and on FAT and exFAT images (mounted by the kernel,
+// else by FUSE), and a run killed in the middle of a large copy there.
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <filesystem>
 #include <fstream>
-#include <optional>
 
-#include "support/RunProgram.h"
+#include "support/PrivateBus.h"
 #include "support/TempDir.h"
 
 using namespace corvane;
@@ -26,8 +18,6 @@ using namespace corvane;
 namespace fs = std::filesystem;
 
 namespace {
-
-using Names = std::vector<std::string>;
 
 bool Succeeds(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
@@ -100,22 +90,13 @@ private:
     std::string loop_;
 };
 
-const char* const kCommands[] = {"Aggregate Files by Extension",
-                                 "Aggregate Files by File Type",
-                                 "Aggregate Files by Mime Type",
-                                 "Aggregate Files by Modification Date",
-                                 "Aggregate Files by Creation Date",
-                                 "Aggregate Files by Modification Date Ignoring Days",
-                                 "Aggregate Files by Creation Date Ignoring Days"};
-
 // Noon, so that a file system that keeps local time cannot move it to another day.
 constexpr std::time_t kMarch5th2007 = 1173096000;
 constexpr std::time_t kJanuary10th2006 = 1136894400;
 
 void WriteDated(const std::string& path, const std::string& bytes, std::time_t when) {
     WriteFile(path, bytes);
-    const struct timespec times[2] = {{when, 0}, {when, 0}};
-    utimensat(AT_FDCWD, path.c_str(), times, 0);
+    SetModified(path, when);
 }
 
 std::string Formatted(std::time_t when, const char* format) {
@@ -152,60 +133,39 @@ std::size_t CountStartingWith(const std::vector<std::string>& lines, const std::
 }
 
 // Each command on a folder of its own under root, a card's when how names what mounted it.
-void EveryCommandIn(const std::string& root, const std::string& how, const std::map<std::string, std::string>& environment) {
+void EveryCommandIn(const std::string& root, const std::string& how, const std::string& home) {
     for (int command = 0; command < 7; ++command) {
         const std::string folder = root + "/c" + std::to_string(command);
         WriteDated(folder + "/a.txt", "alpha", kMarch5th2007);
         WriteDated(folder + "/b.jpg", "beta", kJanuary10th2006);
         WriteDated(folder + "/notes", "no extension", kMarch5th2007);
         const std::optional<std::time_t> born = BirthTime(folder + "/a.txt");
-        const ProgramResult result = RunCorvane({"run", kCommands[command], folder}, environment);
+        const ProgramResult result = RunCorvane({"run", kCommands[command], folder}, UserEnvironment(home));
         const std::vector<std::string> lines = result.logLines();
-        SCOPED_TRACE(std::string(kCommands[command]) + " on " + how + "\n" + result.err);
+        SCOPED_TRACE(kCommands[command] + " on " + how + "\n" + result.err);
         const Names untouched{"a.txt", "b.jpg", "notes"};
-        switch (command) {
-        case 0:
-        case 1: {
-            const std::string txt = command == 0 ? "/txt" : "/TEXT";
-            const std::string jpg = command == 0 ? "/jpg" : "/JPEG";
-            EXPECT_EQ(ReadFile(folder + txt + "/a.txt") + ReadFile(folder + jpg + "/b.jpg"), "alphabeta");
-            EXPECT_EQ(result.exitStatus, 0);
-            break;
-        }
-        case 2:
-            if (how == "local") {
-                EXPECT_EQ(ReadFile(folder + "/text:plain/a.txt") + ReadFile(folder + "/image:jpeg/b.jpg"), "alphabeta");
-                EXPECT_EQ(result.exitStatus, 0);
-                break;
-            }
-            // FAT and exFAT refuse the ':' of text:plain and image:jpeg: said, and nothing moves.
+        // FAT and exFAT refuse the ':' of text:plain and image:jpeg: said, and nothing moves.
+        const bool refused = command == 2 && how != "local";
+        const char* format = command == 3 || command == 4 ? "%b %d, %Y" : "%b %Y";
+        const char* const keys[][2] = {{"/txt", "/jpg"}, {"/TEXT", "/JPEG"}, {"/text:plain", "/image:jpeg"}};
+        if (refused) {
             EXPECT_EQ(ListNames(folder), untouched);
             EXPECT_EQ(CountStartingWith(lines, "The folder \"text/plain\" could not be made in \"" + folder + "\"."), 1U);
-            EXPECT_EQ(result.exitStatus, 1);
-            break;
-        case 3:
-        case 5: {
-            const char* format = command == 3 ? "%b %d, %Y" : "%b %Y";
+        } else if (command < 3) {
+            EXPECT_EQ(ReadFile(folder + keys[command][0] + "/a.txt") + ReadFile(folder + keys[command][1] + "/b.jpg"),
+                      "alphabeta");
+        } else if (command == 3 || command == 5) {
             EXPECT_EQ(ListNames(folder), (Names{"2006", "2007", "a.txt", "b.jpg", "notes"}));
             EXPECT_EQ(ListNames(folder + "/2007"), Names{Formatted(kMarch5th2007, format)});
             EXPECT_EQ(ReadFile(folder + "/2007/" + Formatted(kMarch5th2007, format) + "/a.txt"), "alpha");
             EXPECT_EQ(ReadFile(folder + "/2006/" + Formatted(kJanuary10th2006, format) + "/b.jpg"), "beta");
-            EXPECT_EQ(result.exitStatus, 0);
-            break;
+        } else if (born) {  // by birth, whatever the modification date
+            EXPECT_EQ(ReadFile(folder + "/" + Formatted(*born, "%Y") + "/" + Formatted(*born, format) + "/a.txt"), "alpha");
+            EXPECT_EQ(ListNames(folder), (Names{Formatted(*born, "%Y"), "a.txt", "b.jpg", "notes"}));
+        } else {
+            EXPECT_EQ(ListNames(folder), untouched) << "no birth times here: every file stays";
         }
-        default: {
-            // By birth, whatever the modification date.
-            const char* format = command == 4 ? "%b %d, %Y" : "%b %Y";
-            if (born) {
-                EXPECT_EQ(ReadFile(folder + "/" + Formatted(*born, "%Y") + "/" + Formatted(*born, format) + "/a.txt"),
-                          "alpha");
-                EXPECT_EQ(ListNames(folder), (Names{Formatted(*born, "%Y"), "a.txt", "b.jpg", "notes"}));
-            } else {
-                EXPECT_EQ(ListNames(folder), untouched) << "no birth times here: every file stays";
-            }
-            EXPECT_EQ(result.exitStatus, 0);
-        }
-        }
+        EXPECT_EQ(result.exitStatus, refused ? 1 : 0);
         EXPECT_EQ(ReadFile(folder + "/a.txt") + ReadFile(folder + "/b.jpg"), "alphabeta") << "originals stay";
         EXPECT_LE(CountStartingWith(lines, "The file system of "), 1U) << "told once per run and file system";
         EXPECT_EQ(TemporariesUnder(folder), Names{});
@@ -214,11 +174,8 @@ void EveryCommandIn(const std::string& root, const std::string& how, const std::
 
 class RemovableMedia : public ::testing::TestWithParam<std::string> {
 protected:
-    std::map<std::string, std::string> Environment() const {
-        return {{"HOME", dir / "home"}, {"XDG_CONFIG_HOME", dir / "home/.config"}, {"TZ", "UTC"}, {"LC_ALL", "C"}};
-    }
     ProgramResult Run(const std::string& command, const std::string& folder) const {
-        return RunCorvane({"run", command, folder}, Environment());
+        return RunCorvane({"run", command, folder}, UserEnvironment(dir / "home"));
     }
     TempDir dir;
 };
@@ -227,8 +184,7 @@ protected:
 
 TEST(CommandsOnTheLocalFileSystem, EveryCommand) {
     const TempDir dir;
-    EveryCommandIn(dir.path(), "local",
-                   {{"HOME", dir / "home"}, {"XDG_CONFIG_HOME", dir / "home/.config"}, {"TZ", "UTC"}, {"LC_ALL", "C"}});
+    EveryCommandIn(dir.path(), "local", dir / "home");
 }
 
 TEST_P(RemovableMedia, EveryCommandOnTheCard) {
@@ -237,16 +193,14 @@ TEST_P(RemovableMedia, EveryCommandOnTheCard) {
     if (mounted.how.empty()) {
         GTEST_SKIP() << mounted.reason;
     }
-    EveryCommandIn(card, mounted.how, Environment());
+    EveryCommandIn(card, mounted.how, dir / "home");
 }
 
 TEST_P(RemovableMedia, CommentsTheCardCannotKeepFailTheirFilesAndLeaveEveryoneElseThere) {
     const std::string folder = dir / "photos";
     WriteDated(folder + "/a.txt", "alpha", kMarch5th2007);
     WriteDated(folder + "/b.txt", "beta", kMarch5th2007);
-    if (!UserXattrsSupported(folder)) {
-        GTEST_SKIP() << "this file system takes no user extended attributes";
-    }
+    SKIP_WITHOUT_USER_XATTRS(folder);
     SetXattr(folder + "/a.txt", "user.xdg.comment", "holiday");
     // The extension's key folder, then the year folder, is the card.
     for (const std::string key : {"txt", "2007"}) {
@@ -281,25 +235,12 @@ TEST_P(RemovableMedia, ARunKilledInTheMiddleOfALargeCopyLeavesNothingBehindAfter
     // A small package first, so that the large one is copied the way this file system needs from the start.
     WriteFile(folder + "/Album.app/cover", "cover");
     WriteFile(folder + "/Clip.app/video", big);
-    const pid_t child = fork();
-    if (child == 0) {
-        for (const auto& [name, value] : Environment()) {
-            setenv(name.c_str(), value.c_str(), 1);
-        }
-        const int quiet = open("/dev/null", O_WRONLY);
-        dup2(quiet, STDERR_FILENO);
-        execl(CORVANE_BINARY, CORVANE_BINARY, "run", "Aggregate Files by Extension", folder.c_str(), nullptr);
-        _exit(127);
-    }
+    BackgroundProgram run({CORVANE_BINARY, "run", kCommands[0], folder}, UserEnvironment(dir / "home"), "/dev/null");
     // Killed once the copy has begun: a listing, unlike a file's size, is never cached by FUSE.
-    const std::string partial = folder + "/app/Clip.app/video";
-    for (int tries = 0; tries < 5000 && !(fs::is_directory(folder + "/app") && !TemporariesUnder(folder + "/app").empty());
-         ++tries) {
-        usleep(2000);
-    }
+    WaitUntil([&] { return fs::is_directory(folder + "/app") && !TemporariesUnder(folder + "/app").empty(); });
     usleep(100000);
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
+    run.signal(SIGKILL);
+    run.wait();
     if (TemporariesUnder(folder).empty()) {
         GTEST_SKIP() << "the copy ended before the run could be killed, or never began";
     }
@@ -308,7 +249,7 @@ TEST_P(RemovableMedia, ARunKilledInTheMiddleOfALargeCopyLeavesNothingBehindAfter
     EXPECT_EQ(TemporariesUnder(folder), Names{});
     const Names placed = ListNames(folder + "/app");
     EXPECT_EQ(CountStartingWith(placed, "Clip"), 1U) << "the partial copy is gone, its name taken anew";
-    EXPECT_TRUE(ReadFile(partial) == big) << "the copy is whole";
+    EXPECT_TRUE(ReadFile(folder + "/app/Clip.app/video") == big) << "the copy is whole";
 }
 
 INSTANTIATE_TEST_SUITE_P(, RemovableMedia, ::testing::Values("vfat", "exfat"),

@@ -1,14 +1,8 @@
 // `corvane run` and `corvane defaults` as a user runs them: real folders, the real program, its log.
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdlib>
-#include <map>
-#include <filesystem>
 #include <regex>
 
 #include "support/RunProgram.h"
@@ -24,16 +18,11 @@ class RunCommand : public ::testing::Test {
 protected:
     ProgramResult corvane(const std::vector<std::string>& arguments, const std::vector<std::string>& launcher = {},
                           const std::string& program = CORVANE_BINARY) {
-        return RunCorvane(arguments, {{"HOME", dir / "home"}, {"XDG_CONFIG_HOME", dir / "home/.config"}}, launcher,
-                          program);
+        return RunCorvane(arguments, UserEnvironment(dir / "home"), launcher, program);
     }
     ProgramResult byExtension(const std::string& folder) { return corvane({"run", "Aggregate Files by Extension", folder}); }
     TempDir dir;
 };
-
-bool Contains(const std::vector<std::string>& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
 
 std::string CouldNotBeMoved(const std::string& file, const std::string& folder) {
     return "The file \"" + file + "\" could not be moved to \"" + folder +
@@ -47,11 +36,18 @@ TEST_F(RunCommand, GroupsVisibleFilesByExtensionLogsEachStepAndNeverOverwrites) 
     WriteFile(dir / "Downloads/photo.JPG", "jpeg bytes");
     WriteFile(dir / "Downloads/notes", "no extension");
     WriteFile(dir / "Downloads/.hidden.txt", "hidden");
+    const bool xattrs = UserXattrsSupported(dir.path());
+    if (xattrs) {
+        SetXattr(dir / "Downloads/report.pdf", "user.xdg.comment", "r\xc3\xa9sum\xc3\xa9 \xf0\x9f\x93\x81");
+    }
     const ProgramResult result = byExtension(dir / "Downloads");
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(ReadFile(dir / "Downloads/pdf/report.pdf"), "pdf bytes");
     EXPECT_EQ(ReadFile(dir / "Downloads/JPG/photo.JPG"), "jpeg bytes");
     EXPECT_EQ(ReadFile(dir / "Downloads/report.pdf"), "pdf bytes") << "originals stay";
+    if (xattrs) {
+        EXPECT_EQ(GetXattr(dir / "Downloads/pdf/report.pdf", "user.xdg.comment"), "r\xc3\xa9sum\xc3\xa9 \xf0\x9f\x93\x81");
+    }
     EXPECT_EQ(ListNames(dir / "Downloads"),
               (std::vector<std::string>{".hidden.txt", "JPG", "notes", "pdf", "photo.JPG", "report.pdf"}));
     const std::vector<std::string> lines = result.logLines();
@@ -70,23 +66,6 @@ TEST_F(RunCommand, GroupsVisibleFilesByExtensionLogsEachStepAndNeverOverwrites) 
     EXPECT_EQ(ReadFile(dir / ("Downloads/pdf/" + names[0])), "second");
 }
 
-TEST_F(RunCommand, CopiesKeepTheirComments) {
-    if (!UserXattrsSupported(dir.path())) {
-        GTEST_SKIP() << "this file system takes no user extended attributes";
-    }
-    const std::map<std::string, std::string> comments = {
-        {"ascii.txt", "plain words"}, {"accented.txt", "r\xc3\xa9sum\xc3\xa9 na\xc3\xafve"},
-        {"emoji.txt", "\xf0\x9f\x93\x81 \xe2\x98\xba"}, {"empty.txt", ""}};
-    for (const auto& [name, comment] : comments) {
-        WriteFile(dir / ("Folder/" + name), name);
-        SetXattr(dir / ("Folder/" + name), "user.xdg.comment", comment);
-    }
-    byExtension(dir / "Folder");
-    for (const auto& [name, comment] : comments) {
-        EXPECT_EQ(GetXattr(dir / ("Folder/txt/" + name), "user.xdg.comment").value_or(""), comment) << name;
-    }
-}
-
 TEST_F(RunCommand, DefaultsRoundTripAndATrueRecurseFoldersRecurses) {
     EXPECT_EQ(corvane({"defaults", "read", "RecurseFolders"}).exitStatus, 1);
     EXPECT_EQ(corvane({"defaults", "write", "Greeting", "-string", "hello there"}).exitStatus, 0);
@@ -101,12 +80,11 @@ TEST_F(RunCommand, DefaultsRoundTripAndATrueRecurseFoldersRecurses) {
     EXPECT_EQ(corvane({"defaults", "read", "RecurseFolders"}).out, "1\n");
     const ProgramResult result = byExtension(dir / "Folder");
     EXPECT_EQ(ReadFile(dir / "Folder/Sub/txt/inner.txt"), "x");
-    EXPECT_EQ(result.logLines().front(), "Aggregating folder Folder") << "one line per named folder only";
+    EXPECT_EQ(result.logLines().front(), "Aggregating folder Folder");
     EXPECT_EQ(result.logLines().size(), 3u) << result.err;
 }
 
-// Usage errors exit with 2 and name what was wrong; GNOME Files hands over the names of the selected
-// folders relative to the one it shows, which may look like options after the end of options.
+// Usage errors exit with 2 and name what was wrong; folder names may look like options after "--".
 TEST_F(RunCommand, TheCommandLine) {
     const std::vector<std::vector<std::string>> mistakes = {
         {},
@@ -119,8 +97,7 @@ TEST_F(RunCommand, TheCommandLine) {
     };
     for (const auto& arguments : mistakes) {
         const ProgramResult result = corvane(arguments);
-        EXPECT_EQ(result.exitStatus, 2) << testing::PrintToString(arguments);
-        EXPECT_FALSE(result.err.empty()) << testing::PrintToString(arguments);
+        EXPECT_TRUE(result.exitStatus == 2 && !result.err.empty()) << testing::PrintToString(arguments);
     }
     const ProgramResult unknown = corvane({"run", "Aggregate Files By Extension", dir / "A"});
     EXPECT_EQ(unknown.exitStatus, 2);
@@ -152,14 +129,14 @@ TEST_F(RunCommand, EachFolderIsAnsweredAndTheRunIsSummed) {
     std::filesystem::create_directories(dir / "Tool.app");
     const ProgramResult result = corvane({"run", "Aggregate Files by Extension", dir / "A", dir / "missing",
                                           dir / "file.txt", dir / "Tool.app", dir / "B"});
-    EXPECT_EQ(result.exitStatus, 1) << "a folder refused, a file failed";
+    EXPECT_EQ(result.exitStatus, 1);
     const std::string expected = dir / "A" + ": 0 copied, 0 moved, 3 left alone, 1 failed\n" + dir / "missing" +
                                  " does not exist\n" + dir / "file.txt" + " is not a folder\n" + dir / "Tool.app" +
                                  " is a package, which Corvane tidies as a file and never enters\n" + dir / "B" +
                                  ": 2 copied, 0 moved, 0 left alone, 0 failed\n" +
                                  "In all: 2 copied, 0 moved, 3 left alone, 1 failed\n";
     EXPECT_NE(result.err.find(expected), std::string::npos) << result.err;
-    EXPECT_EQ(ListNames(dir / "B/pdf"), (std::vector<std::string>{"b.pdf", "c.pdf"})) << "the other folders still run";
+    EXPECT_EQ(ListNames(dir / "B/pdf"), (std::vector<std::string>{"b.pdf", "c.pdf"}));
 }
 
 TEST_F(RunCommand, AwkwardNamesAreLoggedAsTextAndNothingIsLost) {
@@ -173,7 +150,7 @@ TEST_F(RunCommand, AwkwardNamesAreLoggedAsTextAndNothingIsLost) {
     EXPECT_EQ(ReadFile(dir / "Folder/txt/two\nlines.txt"), "newline");
     EXPECT_EQ(ReadFile(dir / "Folder/txt/a:b.txt"), "colon");
     EXPECT_EQ(ReadFile(dir / "Folder/bad\xff.txt"), "not utf-8");
-    EXPECT_NE(access((dir / "Folder/txt/bad\xff.txt").c_str(), F_OK), 0) << "a name without UTF-8 form is skipped";
+    EXPECT_NE(access((dir / "Folder/txt/bad\xff.txt").c_str(), F_OK), 0);
     EXPECT_TRUE(Contains(result.logLines(), "Moving: " + dir / "Folder/100%d %@ done.txt"));
     EXPECT_TRUE(Contains(result.logLines(), "Moved \"a/b.txt\" to \"txt\""));
     // A name cannot forge a line of its own, nor hand the reader's terminal a sequence.
@@ -206,7 +183,7 @@ TEST_F(RunCommand, AKeyNameTakenByALinkIsNeverPlacedThrough) {
         WriteFile(folder + "/b.pdf", "b");
         ASSERT_EQ(symlink(targets[row].c_str(), (folder + "/txt").c_str()), 0);
         const ProgramResult result = byExtension(folder);
-        EXPECT_EQ(result.exitStatus, 1) << "a.txt failed";
+        EXPECT_EQ(result.exitStatus, 1);
         EXPECT_EQ(ListNames(dir / "Outside"), std::vector<std::string>{"kept.md"});
         EXPECT_EQ(ListNames(folder), (std::vector<std::string>{"a.txt", "b.pdf", "pdf", "txt"}));
         EXPECT_EQ(ReadFile(folder + "/pdf/b.pdf"), "b");
@@ -225,7 +202,7 @@ TEST_F(RunCommand, SpecialFilesAreNeverOpenedAndTheRunGoesOn) {
     EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "x");
     struct stat info {};
     ASSERT_EQ(lstat((dir / "Folder/txt/link.txt").c_str(), &info), 0);
-    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "a link is copied as a link";
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
     EXPECT_NE(lstat((dir / "Folder/txt/pipe.txt").c_str(), &info), 0);
     EXPECT_TRUE(Contains(result.logLines(), CouldNotBeMoved(dir / "Folder/pipe.txt", dir / "Folder/txt")));
 }
@@ -245,7 +222,7 @@ TEST_F(RunCommand, AFolderTheUserMayNotWriteLosesNothing) {
     chmod(program.c_str(), 0755);
     const ProgramResult result = corvane({"run", "Aggregate Files by Extension", dir / "Folder"},
                                          {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"}, program);
-    EXPECT_TRUE(ListNames(dir / "Folder/txt").empty()) << "no partial file and no temporary left behind";
+    EXPECT_TRUE(ListNames(dir / "Folder/txt").empty());
     EXPECT_EQ(ReadFile(dir / "Folder/a.txt"), "x");
     EXPECT_TRUE(Contains(result.logLines(), "An error occurred: -5000")) << result.err;
 }

@@ -1,22 +1,16 @@
-// `corvane undo` after real runs: every tree comes back exactly as it was, what changed since the run is
-// kept and reported, a name taken since is never replaced, a killed run is taken back, and a second
-// undo changes nothing.
-#include <gtest/gtest.h>
+// `corvane undo` after real runs: trees come back exactly, changes since the run are kept and reported,
+// no name taken since is replaced, a killed run is taken back, and a second undo changes nothing.
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
-#include <map>
 #include <regex>
 #include <sstream>
 
-#include "support/RunProgram.h"
+#include "support/PrivateBus.h"
 #include "support/TempDir.h"
 
 using namespace corvane;
@@ -24,12 +18,6 @@ using namespace corvane;
 namespace fs = std::filesystem;
 
 namespace {
-
-const std::vector<std::string> kCommands{
-    "Aggregate Files by Extension",         "Aggregate Files by File Type",
-    "Aggregate Files by Mime Type",         "Aggregate Files by Modification Date",
-    "Aggregate Files by Creation Date",     "Aggregate Files by Modification Date Ignoring Days",
-    "Aggregate Files by Creation Date Ignoring Days"};
 
 // Each entry below root: its kind, content or link target, permissions, data time and extended
 // attributes. A folder's own times change with its entries and are left out.
@@ -58,11 +46,9 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
 
 class Undo : public ::testing::Test {
 protected:
-    std::map<std::string, std::string> environment() {
-        return {{"HOME", dir / "home"}, {"XDG_CONFIG_HOME", dir / "home/.config"},
-                {"XDG_STATE_HOME", dir / "home/state"}, {"TZ", "UTC"}};
+    ProgramResult corvane(const std::vector<std::string>& arguments) {
+        return RunCorvane(arguments, UserEnvironment(dir / "home"));
     }
-    ProgramResult corvane(const std::vector<std::string>& arguments) { return RunCorvane(arguments, environment()); }
     // A folder with a bit of everything: names that clash with what the run makes, a subfolder, a
     // comment, a package, a link, an invisible file and a name with a newline.
     void MakeFolder() {
@@ -78,11 +64,11 @@ protected:
             SetXattr(folder + "/notes.txt", "user.xdg.comment", "keep me");
         }
         chmod((folder + "/report.pdf").c_str(), 0640);
-        const timespec past[2] = {{981201600, 0}, {981201600, 0}};
-        utimensat(AT_FDCWD, (folder + "/report.pdf").c_str(), past, 0);
+        SetModified(folder + "/report.pdf", 981201600);
     }
     TempDir dir;
     const std::string folder = dir / "Folder";
+    const std::string journals = dir / "home/.local/state/corvane";
 };
 
 }  // namespace
@@ -90,18 +76,17 @@ protected:
 TEST_F(Undo, EveryCommandWithRecursionIsTakenBackExactly) {
     ASSERT_EQ(corvane({"defaults", "write", "RecurseFolders", "-bool", "true"}).exitStatus, 0);
     for (const std::string& command : kCommands) {
+        SCOPED_TRACE(command);
         fs::remove_all(folder);
         MakeFolder();
         const auto before = Snapshot(folder);
-        const ProgramResult run = corvane({"run", command, folder});
-        ASSERT_EQ(run.exitStatus, 0) << command << run.err;
-        ASSERT_NE(Snapshot(folder), before) << command << ": the run changed nothing to undo";
+        ASSERT_EQ(corvane({"run", command, folder}).exitStatus, 0);
+        ASSERT_NE(Snapshot(folder), before);
         const ProgramResult undo = corvane({"undo"});
-        EXPECT_EQ(undo.exitStatus, 0) << command << undo.err;
-        EXPECT_EQ(Snapshot(folder), before) << command << undo.err;
-        const ProgramResult again = corvane({"undo"});
-        EXPECT_NE(again.err.find("was already undone"), std::string::npos) << again.err;
-        EXPECT_EQ(Snapshot(folder), before) << command << ": a second undo changes nothing";
+        EXPECT_EQ(undo.exitStatus, 0) << undo.err;
+        EXPECT_EQ(Snapshot(folder), before) << undo.err;
+        EXPECT_NE(corvane({"undo"}).err.find("was already undone"), std::string::npos);
+        EXPECT_EQ(Snapshot(folder), before) << "a second undo changes nothing";
     }
 }
 
@@ -112,8 +97,7 @@ TEST_F(Undo, WhatChangedSinceTheRunIsKeptAndANameTakenSinceIsNeverReplaced) {
     WriteFile(folder + "/txt/a.txt", "edited after the run");
     const ProgramResult undo = corvane({"undo"});
     EXPECT_EQ(undo.exitStatus, 1);
-    EXPECT_NE(undo.err.find("kept " + folder + "/txt/a.txt: it changed since the run copied it"), std::string::npos)
-        << undo.err;
+    EXPECT_NE(undo.err.find("kept " + folder + "/txt/a.txt: it changed since the run copied it"), std::string::npos);
     EXPECT_EQ(ListNames(folder + "/txt"), std::vector<std::string>{"a.txt"}) << "the unchanged copy went";
     EXPECT_EQ(ReadFile(folder + "/txt/a.txt"), "edited after the run");
 
@@ -136,21 +120,11 @@ TEST_F(Undo, ARunKilledHalfWayIsTakenBack) {
         WriteFile(folder + "/f" + std::to_string(i) + (i % 2 ? ".txt" : ".dat"), std::string(64, 'x'));
     }
     const auto before = Snapshot(folder);
-    const pid_t child = fork();
-    if (child == 0) {
-        for (const auto& [name, value] : environment()) {
-            setenv(name.c_str(), value.c_str(), 1);
-        }
-        freopen("/dev/null", "w", stderr);
-        execl(CORVANE_BINARY, CORVANE_BINARY, "run", "Aggregate Files by Extension", folder.c_str(), nullptr);
-        _exit(127);
-    }
+    BackgroundProgram run({CORVANE_BINARY, "run", kCommands[0], folder}, UserEnvironment(dir / "home"), "/dev/null");
     // Killed as soon as it has placed some files, whatever it was doing.
-    while (!fs::exists(folder + "/txt") || ListNames(folder + "/txt").size() < 100) {
-        usleep(1000);
-    }
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
+    WaitUntil([&] { return ListNames(folder + "/txt").size() >= 100; });
+    run.signal(SIGKILL);
+    run.wait();
     ASSERT_NE(Snapshot(folder), before);
     const ProgramResult runs = corvane({"runs"});
     EXPECT_NE(runs.out.find("ended early"), std::string::npos) << runs.out;
@@ -198,15 +172,14 @@ TEST_F(Undo, ADryRunSaysStepByStepWhatTheRunThenDoesAndChangesNothing) {
     ASSERT_EQ(corvane({"defaults", "write", "RecurseFolders", "-bool", "true"}).exitStatus, 0);
     for (const std::string& command : kCommands) {
         fs::remove_all(folder);
-        fs::remove_all(dir / "home/state");
+        fs::remove_all(journals);
         MakeFolder();
         const auto before = Snapshot(folder);
         const ProgramResult dry = corvane({"run", "--dry-run", command, folder});
         EXPECT_EQ(dry.exitStatus, 0) << command << dry.err;
         EXPECT_EQ(dry.err, "") << "no log line, no summary on standard error";
         EXPECT_EQ(Snapshot(folder), before) << command;
-        EXPECT_FALSE(fs::exists(dir / "home/state/corvane") && !fs::is_empty(dir / "home/state/corvane"))
-            << "a dry run journals nothing";
+        EXPECT_TRUE(ListNames(journals).empty()) << "a dry run journals nothing";
         ASSERT_EQ(corvane({"run", command, folder}).exitStatus, 0) << command;
         std::vector<std::string> said;
         std::istringstream lines(dry.out);
@@ -214,22 +187,21 @@ TEST_F(Undo, ADryRunSaysStepByStepWhatTheRunThenDoesAndChangesNothing) {
             said.push_back(line);
         }
         EXPECT_FALSE(said.empty()) << command;
-        EXPECT_EQ(said, JournaledSteps(dir / "home/state/corvane")) << command;
+        EXPECT_EQ(said, JournaledSteps(journals)) << command;
     }
 }
 
 TEST_F(Undo, OldJournalsArePrunedAndJournalsCanBeTurnedOff) {
     WriteFile(folder + "/a.txt", "a");
-    WriteFile(dir / "home/state/corvane/20200101-000000-1.journal", "run\t1577836800\tAggregate Files by Extension\t/x\nend\n");
-    const timespec longAgo[2] = {{1577836800, 0}, {1577836800, 0}};
-    utimensat(AT_FDCWD, (dir / "home/state/corvane/20200101-000000-1.journal").c_str(), longAgo, 0);
+    WriteFile(journals + "/20200101-000000-1.journal", "run\t1577836800\tAggregate Files by Extension\t/x\nend\n");
+    SetModified(journals + "/20200101-000000-1.journal", 1577836800);
     ASSERT_EQ(corvane({"defaults", "write", "JournalDays", "-int", "7"}).exitStatus, 0);
     ASSERT_EQ(corvane({"run", "Aggregate Files by Extension", folder}).exitStatus, 0);
-    const std::vector<std::string> journals = ListNames(dir / "home/state/corvane");
-    ASSERT_EQ(journals.size(), 1u);
-    EXPECT_NE(journals[0], "20200101-000000-1.journal");
+    const std::vector<std::string> kept = ListNames(journals);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_NE(kept[0], "20200101-000000-1.journal");
 
     ASSERT_EQ(corvane({"defaults", "write", "JournalRuns", "-bool", "false"}).exitStatus, 0);
     ASSERT_EQ(corvane({"run", "Aggregate Files by Mime Type", folder}).exitStatus, 0);
-    EXPECT_EQ(ListNames(dir / "home/state/corvane"), journals);
+    EXPECT_EQ(ListNames(journals), kept);
 }

@@ -1,14 +1,8 @@
-// The declarations for Dolphin, GNOME Files, Nemo and Thunar, the D-Bus activation file and the systemd
-// user unit, written into a private home: what each says as GLib and systemd read it, that writing again
-// changes nothing, and that uninstalling removes exactly that.
-#include <gtest/gtest.h>
+// The menu declarations, activation file and systemd unit written into a private home: as GLib and
+// systemd read them, unchanged when written again, and removed exactly by uninstalling.
 
 #include <sys/stat.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <map>
-#include <optional>
 #include <regex>
 #include <sstream>
 #include <tuple>
@@ -22,18 +16,11 @@ using namespace corvane;
 
 namespace {
 
-const std::vector<std::string> kCommands{
-    "Aggregate Files by Extension",         "Aggregate Files by File Type",
-    "Aggregate Files by Mime Type",         "Aggregate Files by Modification Date",
-    "Aggregate Files by Creation Date",     "Aggregate Files by Modification Date Ignoring Days",
-    "Aggregate Files by Creation Date Ignoring Days"};
-
 // Debian's own interpreter, the one python3-gi is built for.
 constexpr const char* kPython = "/usr/bin/python3";
 
-// Each Exec key of the key files named, one line per key, its words split by tabs: GLib's key-file
-// parser takes the escapes out, then its shell-like splitter, which GIO, Nemo and dbus-daemon follow,
-// makes the words.
+// Each Exec key of the named key files as GLib reads it (as GIO, Nemo and dbus-daemon do): a line of
+// tab-separated words per key.
 constexpr const char* kExecWords = R"(
 import sys
 from gi.repository import GLib

@@ -1,9 +1,5 @@
 // Listing, item tests and the mover against real folders: collision names, copy versus move, what is
 // logged, what is refused.
-#include <gtest/gtest.h>
-
-#include <sys/mount.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <regex>
@@ -60,9 +56,7 @@ TEST(RenameDuplicateFile, FormsStemUuidExtension) {
 
 TEST(MoveObjectPath, CopyAndMoveCarryTheComment) {
     TempDir dir;
-    if (!UserXattrsSupported(dir.path())) {
-        GTEST_SKIP() << "this file system takes no user extended attributes";
-    }
+    SKIP_WITHOUT_USER_XATTRS(dir.path());
     const std::string comment = "caf\xc3\xa9 \xf0\x9f\x93\x8e";
     WriteFile(dir / "Folder/a.txt", "alpha");
     SetXattr(dir / "Folder/a.txt", "user.xdg.comment", comment);
@@ -80,9 +74,7 @@ TEST(MoveObjectPath, CopyAndMoveCarryTheComment) {
 
 TEST(MoveObjectPath, ADestinationWithoutAttributesFailsACopysCommentAndRefusesAMove) {
     TempDir dir;
-    if (!UserXattrsSupported(dir.path())) {
-        GTEST_SKIP() << "this file system takes no user extended attributes";
-    }
+    SKIP_WITHOUT_USER_XATTRS(dir.path());
     // ramfs keeps no user extended attributes: the copy lands, its comment cannot follow.
     mkdir((dir / "ramfs").c_str(), 0755);
     if (geteuid() != 0 || mount("ramfs", (dir / "ramfs").c_str(), "ramfs", 0, nullptr) != 0) {
@@ -231,9 +223,7 @@ TEST(DirectoryListing, FilesKeepTheListingOrderAndNothingToListGivesNoList) {
 
 TEST(ItemTests, InvisibleAreDotNamesAndFilesWithTheInvisibleFlag) {
     TempDir dir;
-    if (!UserXattrsSupported(dir.path())) {
-        GTEST_SKIP() << "this file system takes no user extended attributes";
-    }
+    SKIP_WITHOUT_USER_XATTRS(dir.path());
     // The Finder information as the original platform stores it: big-endian, flags at bytes 8-9.
     std::string flagged(32, '\0');
     flagged[8] = static_cast<char>(kIsInvisible >> 8);

@@ -1,13 +1,9 @@
 // The strategies on real folders: key folders by extension, file type and MIME type, the date passes,
 // the extension mapping and the MIME type database they read, and files that vanish under them.
-#include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 
 #include "grouping/DateGrouping.h"
 #include "grouping/ExtensionTypeMap.h"
@@ -15,24 +11,16 @@
 #include "grouping/MimeTypeForURL.h"
 #include "platform/files/AutoreleasePool.h"
 #include "platform/prefs/UserDefaults.h"
+#include "support/FilesTestSupport.h"
 #include "support/LogCapture.h"
 #include "support/ScopedEnvironment.h"
-#include "support/TempDir.h"
 
 using namespace corvane;
 
 namespace {
 
-using Names = std::vector<std::string>;
-
 constexpr std::time_t kMarch5th2007Noon = 1173096000;     // 2007-03-05 12:00 UTC
 constexpr std::time_t kJanuary10th2006Noon = 1136894400;  // 2006-01-10 12:00 UTC
-
-FSRef RefOf(const std::string& path) {
-    FSRef ref{};
-    EXPECT_EQ(FSPathMakeRef(path.c_str(), &ref, nullptr), noErr) << path;
-    return ref;
-}
 
 // A folder to tidy, and the user's configuration and data in folders of the test's own; dates in UTC
 // with the C locale's month names.
@@ -49,11 +37,10 @@ protected:
     ~Grouping() override { gExtensionTypeMap.clear(); }
     void MakeFile(const std::string& name, std::time_t date) {
         WriteFile(In(name), name);
-        const timespec times[2] = {{date, 0}, {date, 0}};
-        ASSERT_EQ(utimensat(AT_FDCWD, In(name).c_str(), times, 0), 0) << name;
+        SetModified(In(name), date);
     }
     void ByDate(signed char ignoreDays) {
-        const FSRef folder = RefOf(folder_);
+        const FSRef folder = EntryRef(folder_);
         aggregate_files_by_date(&folder, &folder, NSFileModificationDate, ignoreDays, kCopyIntoYears);
     }
     void Map(const std::vector<std::pair<std::string, std::string>>& entries, const std::string& tail = "") {
@@ -125,7 +112,7 @@ TEST_F(Grouping, MimeTypesArePreferredTypesElseApplicationAndTheExtension) {
         for (const char* name : names) {
             WriteFile(In(name), name);
         }
-        const FSRef ref = RefOf(folder_);
+        const FSRef ref = EntryRef(folder_);
         command(&ref);
     };
     tidy({"a.jpg", "b.JPG", "c.qqq", ".hidden.jpg"}, aggregate_files_by_mime_type);
@@ -140,7 +127,7 @@ TEST_F(Grouping, FilesThatVanishAfterTheListingAreLoggedAndSkipped) {
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
         WriteFile(In(name), name);
     }
-    const FSRef folder = RefOf(folder_);
+    const FSRef folder = EntryRef(folder_);
     std::vector<std::string> lines, failures;
     std::string first;
     // Another process empties the folder as soon as the first file is under way.
@@ -188,9 +175,7 @@ TEST_F(Grouping, TheShippedMappingElseTheUsersInOrderEvenBroken) {
 }
 
 TEST_F(Grouping, FileTypesAreTheFinderTypeFirstThenTheLowerCasedExtension) {
-    if (!UserXattrsSupported(temp_.path().string())) {
-        GTEST_SKIP() << "no user extended attributes here, so no Finder types";
-    }
+    SKIP_WITHOUT_USER_XATTRS(temp_.path());
     Map({{".jpg", "JPEG"}, {".pdf", "PDF "}, {".JPEG", "JPEG"}, {".\xC3\xA9t\xC3\xA9", "SUMR"}});
     // A capitalised mapping entry is never matched; a Finder type with text, even empty, beats the extension.
     const std::optional<std::string> none;
@@ -204,7 +189,7 @@ TEST_F(Grouping, FileTypesAreTheFinderTypeFirstThenTheLowerCasedExtension) {
         if (finderType) {
             SetXattr(temp_ / name, "user.com.apple.FinderInfo", *finderType + std::string(28, '\0'));
         }
-        const FSRef ref = RefOf(temp_ / name);
+        const FSRef ref = EntryRef(temp_ / name);
         EXPECT_EQ(FSGetType(&ref), type) << name;
     }
 }

@@ -47,13 +47,13 @@ struct TmpfsMount {
     bool mounted = false;
 };
 
-/// Runs body in a child as uid and gid 65534 with no supplementary groups and returns its result;
-/// 200 when the privileges could not be dropped, 300 when the child died.
-inline int RunAsNobody(const std::function<int()>& body) {
+/// Runs body in a child, as uid and gid 65534 with no supplementary groups when asNobody, and returns
+/// its result; 200 when the privileges could not be dropped, 300 when the child died.
+inline int RunInChild(const std::function<int()>& body, bool asNobody = false) {
     const pid_t child = fork();
     if (child == 0) {
-        const bool dropped = setgroups(0, nullptr) == 0 && setresgid(65534, 65534, 65534) == 0 &&
-                             setresuid(65534, 65534, 65534) == 0;
+        const bool dropped = !asNobody || (setgroups(0, nullptr) == 0 && setresgid(65534, 65534, 65534) == 0 &&
+                                           setresuid(65534, 65534, 65534) == 0);
         _exit(dropped ? body() : 200);
     }
     int status = 0;

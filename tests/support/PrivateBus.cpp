@@ -1,23 +1,13 @@
 #include "support/PrivateBus.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <functional>
 #include <sdbus-c++/sdbus-c++.h>
 #include <thread>
 
-#include "support/RunProgram.h"
 #include "support/TempDir.h"
 
 namespace corvane {
-
-namespace {
 
 bool WaitUntil(const std::function<bool()>& done) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
@@ -28,45 +18,6 @@ bool WaitUntil(const std::function<bool()>& done) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
-}
-
-}  // namespace
-
-BackgroundProgram::BackgroundProgram(const std::vector<std::string>& argv,
-                                     const std::map<std::string, std::string>& environment,
-                                     const std::string& outputFile) {
-    const int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    pid_ = fork();
-    if (pid_ == 0) {
-        dup2(output, STDOUT_FILENO);
-        dup2(output, STDERR_FILENO);
-        dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
-        // The test may hold SIGTERM back; the program must not inherit that.
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        ExecWithEnvironment(argv, environment);
-    }
-    close(output);
-}
-
-BackgroundProgram::~BackgroundProgram() {
-    if (pid_ > 0 && status_ < 0) {
-        kill(pid_, SIGKILL);
-        wait();
-    }
-}
-
-void BackgroundProgram::signal(int number) const { kill(pid_, number); }
-
-int BackgroundProgram::wait() {
-    if (status_ < 0) {
-        int status = 0;
-        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    return status_;
 }
 
 PrivateBus::PrivateBus(const std::string& folder, const std::vector<std::string>& serviceFolders,

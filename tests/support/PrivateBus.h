@@ -1,37 +1,12 @@
-// A private D-Bus session bus for one test, and programs that run beside the test, which it can
-// signal and wait for.
+// A private D-Bus session bus for one test.
 #pragma once
 
-#include <sys/types.h>
-
-#include <map>
+#include <functional>
 #include <memory>
-#include <string>
-#include <vector>
+
+#include "support/RunProgram.h"
 
 namespace corvane {
-
-/// A program started in the background with its own environment; killed and reaped if still running
-/// when this goes.
-class BackgroundProgram {
-public:
-    /// Starts argv[0] (searched in PATH) with environment entries set (an empty value unsets), its
-    /// standard output and error appended to outputFile.
-    BackgroundProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-                      const std::string& outputFile);
-    ~BackgroundProgram();
-    BackgroundProgram(const BackgroundProgram&) = delete;
-    BackgroundProgram& operator=(const BackgroundProgram&) = delete;
-
-    pid_t pid() const { return pid_; }
-    void signal(int number) const;
-    /// Waits until it ends: its exit status, or 128 + the signal that ended it.
-    int wait();
-
-private:
-    pid_t pid_ = -1;
-    int status_ = -1;
-};
 
 /// dbus-daemon on a session configuration of its own, listening in folder and activating the services
 /// described in serviceFolders, the first of them before the others (as the user's folder comes before
@@ -52,6 +27,9 @@ private:
     std::unique_ptr<BackgroundProgram> daemon_;
     std::string address_;
 };
+
+/// Waits until done() holds; false when it does not after a minute.
+bool WaitUntil(const std::function<bool()>& done);
 
 /// Waits until name has an owner on the bus at address; false when it has none after a minute.
 bool WaitForBusName(const std::string& address, const std::string& name);

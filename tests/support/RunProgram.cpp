@@ -1,8 +1,11 @@
 #include "support/RunProgram.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -71,6 +74,57 @@ void ExecWithEnvironment(const std::vector<std::string>& argv, const std::map<st
     words.push_back(nullptr);
     execvp(words[0], words.data());
     _exit(127);
+}
+
+BackgroundProgram::BackgroundProgram(const std::vector<std::string>& argv,
+                                     const std::map<std::string, std::string>& environment,
+                                     const std::string& outputFile) {
+    const int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(output, STDOUT_FILENO);
+        dup2(output, STDERR_FILENO);
+        dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
+        // The test may hold SIGTERM back; the program must not inherit that.
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        ExecWithEnvironment(argv, environment);
+    }
+    close(output);
+}
+
+BackgroundProgram::~BackgroundProgram() {
+    if (pid_ > 0 && status_ < 0) {
+        kill(pid_, SIGKILL);
+        wait();
+    }
+}
+
+void BackgroundProgram::signal(int number) const { kill(pid_, number); }
+
+int BackgroundProgram::wait() {
+    if (status_ < 0) {
+        int status = 0;
+        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    return status_;
+}
+
+std::map<std::string, std::string> UserEnvironment(const std::string& home) {
+    return {{"HOME", home},
+            {"XDG_CONFIG_HOME", home + "/.config"},
+            {"XDG_DATA_HOME", home + "/.local/share"},
+            {"XDG_STATE_HOME", home + "/.local/state"},
+            {"TZ", "UTC"},
+            {"LANG", "C"},
+            {"LC_ALL", "C"}};
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 std::vector<std::string> ProgramResult::logLines() const {

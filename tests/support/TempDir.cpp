@@ -1,5 +1,7 @@
 #include "support/TempDir.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -85,6 +87,13 @@ bool UserXattrsSupported(const std::string& folder) {
     const bool supported = lsetxattr(probe.c_str(), "user.corvane.probe", "1", 1, 0) == 0;
     unlink(probe.c_str());
     return supported;
+}
+
+void SetModified(const std::string& path, std::time_t when) {
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    if (utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+        throw std::runtime_error("cannot date " + path);
+    }
 }
 
 }  // namespace corvane

@@ -1,6 +1,5 @@
-// Tests that run once with every optional file-system feature and once without each of them, so
-// that the fallbacks are run on any file system, not only the ones this machine's disk needs. The
-// permissions and user attributes that FAT cannot store are taken away by the tests that need it.
+// Tests run with every optional file-system feature and without each, so the fallbacks run on any disk;
+// tests needing FAT's lack of permissions and user attributes take those away themselves.
 #pragma once
 
 #include <ostream>

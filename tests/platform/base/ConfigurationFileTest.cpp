@@ -2,9 +2,6 @@
 // block, crash or exhaust the reader.
 #include "platform/base/ConfigurationFile.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
 #include <random>
 
 #include "platform/base/PropertyLists.h"

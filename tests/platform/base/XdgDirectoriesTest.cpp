@@ -7,7 +7,6 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <optional>
 #include <vector>
 
 #include "support/ScopedEnvironment.h"

@@ -1,11 +1,8 @@
 // The File Manager on real folders: references and their identity, lookups, catalog information, the
 // iterator, URLs and HFS paths, and Launch Services' packages.
-#include <gtest/gtest.h>
 
 #include <cstdio>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "platform/base/UnicodeText.h"
 #include "platform/files/AutoreleasePool.h"
@@ -140,9 +137,7 @@ TEST(CatalogInfo, FinderInfoAndFolderFlagOfTheEntryItself) {
     symlink("folder", (dir / "link").c_str());
     EXPECT_EQ(InfoOf(dir / "folder", kFSCatInfoNodeFlags).nodeFlags & kFSNodeIsDirectoryMask, kFSNodeIsDirectoryMask);
     EXPECT_EQ(InfoOf(dir / "link", kFSCatInfoNodeFlags).nodeFlags, 0) << "a link to a folder is no folder";
-    if (!UserXattrsSupported(dir.path())) {
-        GTEST_SKIP() << "no user extended attributes here";
-    }
+    SKIP_WITHOUT_USER_XATTRS(dir.path());
     const std::string hidden = "TEXTttxt" + FinderInfoWithFlags(kIsInvisible).substr(8);
     WriteFile(dir / "hidden.txt", "");
     WriteFile(dir / "short.txt", "");

@@ -4,15 +4,8 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <functional>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/files/AutoreleasePool.h"
 #include "platform/files/Files.h"
@@ -23,8 +16,6 @@
 using namespace corvane;
 
 namespace {
-
-using Names = std::vector<std::string>;
 
 // A child that runs body, tells its answer (empty: failed) and waits to be killed; the answer, or
 // empty when the child failed, and the child in pid.

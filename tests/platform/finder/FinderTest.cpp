@@ -1,9 +1,6 @@
 // The Finder stand-in on real files: comments in user.xdg.comment, and each refusal's answer.
-#include <gtest/gtest.h>
 
 #include <unistd.h>
-
-#include <filesystem>
 
 #include "platform/events/AERegistry.h"
 #include "platform/files/HFSPaths.h"
@@ -45,9 +42,7 @@ Answer Ask(const std::string& path, std::optional<std::u16string> set = {}, Desc
 class FinderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!UserXattrsSupported(dir_.path().string())) {
-            GTEST_SKIP() << "the temporary folder's file system takes no user extended attributes";
-        }
+        SKIP_WITHOUT_USER_XATTRS(dir_.path());
         WriteFile(file_, "content");
     }
 

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "support/ScopedEnvironment.h"
 
 using namespace corvane;

@@ -1,11 +1,6 @@
 // The types services: the Internet Config extension mapping files, and the shared MIME database's globs.
-#include <gtest/gtest.h>
 #include <plist/plist.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <optional>
-#include <string>
 #include <tuple>
 
 #include "platform/types/InternetConfig.h"
