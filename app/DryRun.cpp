@@ -12,8 +12,8 @@
 #include <filesystem>
 
 #include "app/RunJournal.h"
+#include "fileops/ObjectMover.h"
 #include "fileops/PlacementRecorder.h"
-#include "grouping/KeyFolders.h"
 #include "platform/base/FileDescriptors.h"
 #include "platform/base/Log.h"
 #include "platform/files/EntryAttributes.h"
@@ -254,14 +254,11 @@ Preview PreviewRun(const std::string& command, const std::vector<std::string>& f
                 steps.push_back({JournalEntry::Kind::folderMade, {}, *path, false, true});
             }
         },
-        [&steps](signed char copy, const FSRef* item, const FSRef* destination, const std::string& finalName) {
-            const std::optional<std::string> source = PathOfRef(item);
-            const std::optional<std::string> folder = PathOfRef(destination);
-            if (source && folder) {
-                const bool renamed = finalName != source->substr(source->rfind('/') + 1);
-                steps.push_back({copy != 0 ? JournalEntry::Kind::copied : JournalEntry::Kind::moved, *source,
-                                 *folder + "/" + finalName, renamed, false});
-            }
+        [&steps](signed char copy, const FSRef*, const std::string& source, const std::string& folder,
+                 const std::string& finalName) {
+            const bool renamed = finalName != source.substr(source.rfind('/') + 1);
+            steps.push_back({copy != 0 ? JournalEntry::Kind::copied : JournalEntry::Kind::moved, source,
+                             folder + "/" + finalName, renamed, false});
         },
         [&steps](const FSRef*) {
             if (!steps.empty()) {

@@ -17,7 +17,6 @@
 
 #include "app/UserPreferences.h"
 #include "fileops/ObjectMover.h"
-#include "grouping/KeyFolders.h"
 #include "platform/base/Log.h"
 #include "platform/base/XdgDirectories.h"
 #include "platform/prefs/Preferences.h"
@@ -233,19 +232,11 @@ RunJournal::RunJournal(const std::string& command, const std::vector<std::string
                 Record({JournalEntry::Kind::folderMade, {}, {}, *path, std::nullopt});
             }
         },
-        [this](signed char copy, const FSRef* item, const FSRef* destination, const std::string& finalName) {
+        [this](signed char copy, const FSRef* item, const std::string& source, const std::string& folder,
+               const std::string& finalName) {
             // The reference knows the item's identity, which is all an undo asks of the source.
-            const FSObjectState identity{item->device, item->inode, 0, 0};
-            // The path of the folder the item lies in is taken before the next lookup may reuse its place.
-            FSRef parent{};
-            const std::optional<std::string> name = FSGetObjectName(item);
-            const std::string* from = FSGetParentRef(item, &parent) == noErr ? FolderPath(&parent) : nullptr;
-            const std::string source = from != nullptr && name ? Joined(*from, *name) : std::string();
-            const std::string* into = FolderPath(destination);
-            if (!source.empty() && into != nullptr) {
-                Record({copy != 0 ? JournalEntry::Kind::copied : JournalEntry::Kind::moved, identity, source,
-                        Joined(*into, finalName), std::nullopt});
-            }
+            Record({copy != 0 ? JournalEntry::Kind::copied : JournalEntry::Kind::moved,
+                    {item->device, item->inode, 0, 0}, source, Joined(folder, finalName), std::nullopt});
         },
         [this](const FSRef* placed) {
             FSObjectState state{};
@@ -319,23 +310,6 @@ void RunJournal::RecordPlaced(const FSObjectState& placed) {
         Append(Line({"done", Number(placed.device), Number(placed.inode), Number(placed.size),
                      Number(placed.modifiedNanoseconds)}));
     }
-}
-
-const std::string* RunJournal::FolderPath(const FSRef* folder) {
-    for (const KnownFolder& known : folders_) {
-        // A slot is used again once its pool is let go; the identity tells the folders apart.
-        if (known.slot == folder->pathSlot && known.generation == folder->generation &&
-            known.inode == folder->inode && known.device == folder->device && !known.path.empty()) {
-            return &known.path;
-        }
-    }
-    std::optional<std::string> path = PathOfRef(folder);
-    if (!path) {
-        return nullptr;
-    }
-    KnownFolder& slot = folders_[nextFolder_++ % folders_.size()];
-    slot = {folder->pathSlot, folder->generation, folder->device, folder->inode, std::move(*path)};
-    return &slot.path;
 }
 
 std::optional<RunRecord> ReadRun(const std::string& id, std::string* why) {

@@ -3,7 +3,6 @@
 // was killed half-way.
 #pragma once
 
-#include <array>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -61,18 +60,6 @@ private:
     // Records are copied into a shared mapping of the file, which grows a block at a time: what is copied
     // is in the page cache at once, so it outlives a killed run, and a record costs no system call.
     bool Append(const std::string& line);
-    // The path of a folder a placement names, kept for the few folders a pass goes between.
-    const std::string* FolderPath(const FSRef* folder);
-
-    struct KnownFolder {
-        std::uint32_t slot = 0;
-        std::uint32_t generation = 0;
-        std::uint64_t device = 0;
-        std::uint64_t inode = 0;
-        std::string path;
-    };
-    std::array<KnownFolder, 8> folders_;
-    std::size_t nextFolder_ = 0;
     UniqueFd fd_;
     char* mapped_ = nullptr;
     std::size_t capacity_ = 0;

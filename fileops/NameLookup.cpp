@@ -1,5 +1,6 @@
 // The name and lookup operations that the mover and the key-folder step share.
 #include <cstring>
+#include <vector>
 
 #include "fileops/ItemTests.h"
 #include "fileops/ObjectMover.h"
@@ -67,6 +68,23 @@ OSErr FSCreateDirectory(const FSRef* parent, const std::string& name, FSRef* fol
         RecordFolderMade(folder);
     }
     return result;
+}
+
+std::optional<std::string> PathOfRef(const FSRef* item, std::size_t bufferSize) {
+    std::vector<char> buffer(bufferSize);
+    OSErr made = FSRefMakePath(item, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+    while (made == errFSNameTooLong) {
+        buffer.resize(buffer.size() * 2);
+        made = FSRefMakePath(item, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+    }
+    if (made != noErr) {
+        return std::nullopt;
+    }
+    std::string path(buffer.data());
+    if (!IsValidUTF8(path)) {
+        return std::nullopt;
+    }
+    return path;
 }
 
 }  // namespace corvane

@@ -25,26 +25,9 @@ void TellUnkeptAttributes(const std::string& destinationPath, const FSRef& desti
           {destinationPath, what});
 }
 
-}  // namespace
-
-signed char MoveObjectPath(const std::string& sourcePath, const std::string& destinationPath, signed char copy) {
-    FSRef source{};
-    // The source is the folder entry itself: a symbolic link is placed as a link, never its target.
-    if (FSPathMakeRefWithOptions(sourcePath.c_str(), kFSPathMakeRefDoNotFollowLeafSymlink, &source, nullptr) != noErr) {
-        return 0;
-    }
-    FSRef destination{};
-    if (const OSErr result = FSPathMakeRef(destinationPath.c_str(), &destination, nullptr); result != noErr) {
-        NSLogFailure("An error occurred moving an object. Error number = %d", {std::int64_t{result}});
-        return 0;
-    }
-    FSRef placed{};
-    const OSErr result = MoveObjectRef3(&source, &destination, &placed, copy);
-    TellUnkeptAttributes(destinationPath, destination);
-    return result == noErr ? 1 : 0;
-}
-
-OSErr MoveObjectRef3(const FSRef* item, const FSRef* destination, FSRef* newItem, signed char copy) {
+// The placement itself; the paths, when known, name the item and the destination for the record of it.
+OSErr PlaceItem(const FSRef* item, const FSRef* destination, FSRef* newItem, signed char copy,
+                const std::string* sourcePath, const std::string* destinationPath) {
     FSRef parent{};
     if (const OSErr result = FSGetParentRef(item, &parent); result != noErr) {
         return result;
@@ -60,8 +43,13 @@ OSErr MoveObjectRef3(const FSRef* item, const FSRef* destination, FSRef* newItem
         comment.reset();
     }
     const std::u16string* name = newName ? &*newName : nullptr;
-    if (const std::optional<std::string> finalName = name ? UTF8FromUTF16(*name) : FSGetObjectName(item)) {
-        RecordItemPlacing(copy, item, destination, *finalName);
+    if (PlacementsRecorded()) {
+        const std::optional<std::string> finalName = name ? UTF8FromUTF16(*name) : FSGetObjectName(item);
+        const std::optional<std::string> from = sourcePath ? std::optional(*sourcePath) : PathOfRef(item);
+        const std::optional<std::string> into = destinationPath ? std::optional(*destinationPath) : PathOfRef(destination);
+        if (finalName && from && into) {
+            RecordItemPlacing(copy, item, *from, *into, *finalName);
+        }
     }
     OSErr result = copy != 0 ? FSCopyObjectSync(item, destination, name, newItem, 0)
                              : FSMoveObjectSync(item, destination, name, newItem, 0);
@@ -80,6 +68,29 @@ OSErr MoveObjectRef3(const FSRef* item, const FSRef* destination, FSRef* newItem
         NSLog("Moved \"%@\" to \"%@\"", {*placedName, *folderName});
     }
     return result;
+}
+
+}  // namespace
+
+signed char MoveObjectPath(const std::string& sourcePath, const std::string& destinationPath, signed char copy) {
+    FSRef source{};
+    // The source is the folder entry itself: a symbolic link is placed as a link, never its target.
+    if (FSPathMakeRefWithOptions(sourcePath.c_str(), kFSPathMakeRefDoNotFollowLeafSymlink, &source, nullptr) != noErr) {
+        return 0;
+    }
+    FSRef destination{};
+    if (const OSErr result = FSPathMakeRef(destinationPath.c_str(), &destination, nullptr); result != noErr) {
+        NSLogFailure("An error occurred moving an object. Error number = %d", {std::int64_t{result}});
+        return 0;
+    }
+    FSRef placed{};
+    const OSErr result = PlaceItem(&source, &destination, &placed, copy, &sourcePath, &destinationPath);
+    TellUnkeptAttributes(destinationPath, destination);
+    return result == noErr ? 1 : 0;
+}
+
+OSErr MoveObjectRef3(const FSRef* item, const FSRef* destination, FSRef* newItem, signed char copy) {
+    return PlaceItem(item, destination, newItem, copy, nullptr, nullptr);
 }
 
 }  // namespace corvane

@@ -2,6 +2,7 @@
 // name clash gives the incoming item a new name made unique by a UUID. Key folders are made here.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,13 @@ std::optional<std::u16string> RenameDuplicateFile(const FSRef* destination, cons
 
 /// A name like name made unique: stem, " - ", UUID, "." extension.
 std::string UniqueNameLike(const std::string& name);
+
+/// The first size of the path buffer that strategies convert references into.
+constexpr std::size_t kStrategyPathBufferSize = 2048;
+
+/// The item's POSIX path as text when it is UTF-8. The buffer starts at bufferSize bytes and grows
+/// to fit: a tree may be deeper than any fixed size, and only the log reads the whole path.
+std::optional<std::string> PathOfRef(const FSRef* item, std::size_t bufferSize = kStrategyPathBufferSize);
 
 /// The item's name, or none.
 std::optional<std::string> FSGetObjectName(const FSRef* item);

@@ -23,9 +23,12 @@ void RecordFolderMade(const FSRef* folder) {
     }
 }
 
-void RecordItemPlacing(signed char copy, const FSRef* item, const FSRef* destination, const std::string& finalName) {
+bool PlacementsRecorded() { return static_cast<bool>(Installed().itemPlacing); }
+
+void RecordItemPlacing(signed char copy, const FSRef* item, const std::string& sourcePath,
+                       const std::string& destinationPath, const std::string& finalName) {
     if (Installed().itemPlacing) {
-        Installed().itemPlacing(copy, item, destination, finalName);
+        Installed().itemPlacing(copy, item, sourcePath, destinationPath, finalName);
     }
 }
 

@@ -12,9 +12,11 @@ namespace corvane {
 struct PlacementRecorder {
     /// A key folder that the run made.
     std::function<void(const FSRef* folder)> folderMade;
-    /// An item about to be copied (copy nonzero) or moved into destination under finalName: told before
-    /// anything is placed, so that a run killed in the middle of a placement leaves its trace.
-    std::function<void(signed char copy, const FSRef* item, const FSRef* destination, const std::string& finalName)>
+    /// An item about to be copied (copy nonzero) or moved from sourcePath into the folder at
+    /// destinationPath under finalName: told before anything is placed, so that a run killed in the
+    /// middle of a placement leaves its trace.
+    std::function<void(signed char copy, const FSRef* item, const std::string& sourcePath,
+                       const std::string& destinationPath, const std::string& finalName)>
         itemPlacing;
     /// The item that the placement told last now lies at placed.
     std::function<void(const FSRef* placed)> itemPlaced;
@@ -24,7 +26,10 @@ struct PlacementRecorder {
 PlacementRecorder SetPlacementRecorder(PlacementRecorder recorder);
 
 void RecordFolderMade(const FSRef* folder);
-void RecordItemPlacing(signed char copy, const FSRef* item, const FSRef* destination, const std::string& finalName);
+/// Whether a recorder listens, so that nothing is worked out for nobody.
+bool PlacementsRecorded();
+void RecordItemPlacing(signed char copy, const FSRef* item, const std::string& sourcePath,
+                       const std::string& destinationPath, const std::string& finalName);
 void RecordItemPlaced(const FSRef* placed);
 
 }  // namespace corvane

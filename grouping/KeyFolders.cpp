@@ -66,23 +66,6 @@ void PlaceFileUnderKey(DestinationDictionary& destinations, std::unordered_set<c
 
 }  // namespace
 
-std::optional<std::string> PathOfRef(const FSRef* item, std::size_t bufferSize) {
-    std::vector<char> buffer(bufferSize);
-    OSErr made = FSRefMakePath(item, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
-    while (made == errFSNameTooLong) {
-        buffer.resize(buffer.size() * 2);
-        made = FSRefMakePath(item, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
-    }
-    if (made != noErr) {
-        return std::nullopt;
-    }
-    std::string path(buffer.data());
-    if (!IsValidUTF8(path)) {
-        return std::nullopt;
-    }
-    return path;
-}
-
 void GroupFilesByKey(const FSRef* folder, const FSRef* parent, const KeyOfFile& keyOf, signed char copy) {
     DestinationDictionary destinations;
     destinations.reserve(kUsualKeyCount);

@@ -7,16 +7,10 @@
 #include <optional>
 #include <string>
 
+#include "fileops/ObjectMover.h"
 #include "platform/files/Files.h"
 
 namespace corvane {
-
-/// The first size of the path buffer that strategies convert references into.
-constexpr std::size_t kStrategyPathBufferSize = 2048;
-
-/// The item's POSIX path as text when it is UTF-8. The buffer starts at bufferSize bytes and grows
-/// to fit: a tree may be deeper than any fixed size, and only the log reads the whole path.
-std::optional<std::string> PathOfRef(const FSRef* item, std::size_t bufferSize = kStrategyPathBufferSize);
 
 /// The key of one file, or none when the file is not grouped.
 using KeyOfFile = std::function<std::optional<std::string>(const FSRef* file)>;
