@@ -146,7 +146,8 @@ std::optional<RunRecord> ParseRun(const std::string& id, std::string_view text) 
             if (fields.size() < 3 || fields[0] != "run") {
                 return std::nullopt;
             }
-            run.started = static_cast<std::time_t>(std::atoll(fields[1].c_str()));
+            run.startedNanoseconds = std::atoll(fields[1].c_str());
+            run.started = static_cast<std::time_t>(run.startedNanoseconds / 1000000000);
             run.command = fields[2];
             run.folders.assign(fields.begin() + 3, fields.end());
             header = false;
@@ -198,7 +199,9 @@ RunJournal::RunJournal(const std::string& command, const std::vector<std::string
         return;
     }
     PruneJournals(JournalDays());
-    const std::time_t started = std::time(nullptr);
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const std::time_t started = now.tv_sec;
     std::error_code made;
     std::filesystem::create_directories(JournalFolder(), made);
     const std::string base = NewRunId(started);
@@ -209,7 +212,7 @@ RunJournal::RunJournal(const std::string& command, const std::vector<std::string
             break;
         }
     }
-    std::string header = Line({"run", Number(started), command});
+    std::string header = Line({"run", Number(std::int64_t{now.tv_sec} * 1000000000 + now.tv_nsec), command});
     header.pop_back();
     for (const std::string& folder : folders) {
         // An undo may run in another working folder.

@@ -3,6 +3,7 @@
 // was killed half-way.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -26,6 +27,7 @@ struct JournalEntry {
 struct RunRecord {
     std::string id;
     std::time_t started = 0;
+    std::int64_t startedNanoseconds = 0;  ///< to the nanosecond, as file times are kept
     std::string command;
     std::vector<std::string> folders;
     std::vector<JournalEntry> entries;

@@ -8,6 +8,7 @@
 #include "grouping/KeyFolders.h"
 #include "platform/base/Log.h"
 #include "platform/files/AutoreleasePool.h"
+#include "platform/files/FSRefResolve.h"
 
 namespace corvane {
 
@@ -43,8 +44,21 @@ OSErr PlacedItem(const JournalEntry& entry, FSRef* item) {
     return moveKept || copyMade ? noErr : fBsyErr;
 }
 
-// A copied folder (a package) goes with everything in it, as the copy made it; a link is removed as
-// the link, never followed.
+// Whether nothing inside a copied folder (a package) was written since the run began: a copy keeps its
+// source's times, so anything newer is the user's own work.
+bool UnchangedSince(const FSRef* folder, std::int64_t started) {
+    for (const FSRef& child : GetDirectoryItemsList(folder)) {
+        FSObjectState state{};
+        if (FSGetObjectState(&child, &state) != noErr || state.modifiedNanoseconds > started ||
+            (RefIsDirectory(child) && !UnchangedSince(&child, started))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A copied folder goes with everything in it, as the copy made it; a link is removed as the link,
+// never followed.
 OSErr DeleteTree(const FSRef* item) {
     OSErr result = FSDeleteObject(item);
     if (result != fBsyErr) {
@@ -60,7 +74,7 @@ OSErr DeleteTree(const FSRef* item) {
 
 class Undo {
 public:
-    explicit Undo(std::ostream& report) : report_(report) {}
+    Undo(std::ostream& report, std::int64_t startedNanoseconds) : report_(report), started_(startedNanoseconds) {}
 
     void Take(const JournalEntry& entry, RunJournal& journal, UndoOutcome& outcome) {
         // A run killed before it placed what it was placing left nothing there to take back.
@@ -86,7 +100,7 @@ private:
         const OSErr found = PlacedItem(entry, &item);
         if (found == fnfErr) {
             Keep(entry.destination, "it is no longer there", outcome);
-        } else if (found != noErr) {
+        } else if (found != noErr || (RefIsDirectory(item) && !UnchangedSince(&item, started_))) {
             Keep(entry.destination, "it changed since the run copied it", outcome);
         } else if (const OSErr removed = DeleteTree(&item); removed != noErr) {
             Keep(entry.destination, "it could not be removed (error " + std::to_string(removed) + ")", outcome);
@@ -147,6 +161,7 @@ private:
     }
 
     std::ostream& report_;
+    std::int64_t started_;
 };
 
 std::optional<RunRecord> RunToUndo(const std::optional<std::string>& requested, std::string* why) {
@@ -194,7 +209,7 @@ std::optional<UndoOutcome> UndoRun(const std::optional<std::string>& requested, 
     }
     RunJournal journal("Undo", run->folders, run->id);
     outcome.undoRun = journal.id();
-    Undo undo(report);
+    Undo undo(report, run->startedNanoseconds);
     for (auto entry = run->entries.rbegin(); entry != run->entries.rend(); ++entry) {
         undo.Take(*entry, journal, outcome);
     }

@@ -93,11 +93,14 @@ TEST_F(Undo, EveryCommandWithRecursionIsTakenBackExactly) {
 TEST_F(Undo, WhatChangedSinceTheRunIsKeptAndANameTakenSinceIsNeverReplaced) {
     WriteFile(folder + "/a.txt", "a");
     WriteFile(folder + "/b.txt", "b");
+    WriteFile(folder + "/Tool.app/Contents/x", "x");
     ASSERT_EQ(corvane({"run", "Aggregate Files by Extension", folder}).exitStatus, 0);
     WriteFile(folder + "/txt/a.txt", "edited after the run");
+    WriteFile(folder + "/app/Tool.app/Contents/x", "edited inside the copied package");
     const ProgramResult undo = corvane({"undo"});
     EXPECT_EQ(undo.exitStatus, 1);
     EXPECT_NE(undo.err.find("kept " + folder + "/txt/a.txt: it changed since the run copied it"), std::string::npos);
+    EXPECT_EQ(ReadFile(folder + "/app/Tool.app/Contents/x"), "edited inside the copied package");
     EXPECT_EQ(ListNames(folder + "/txt"), std::vector<std::string>{"a.txt"}) << "the unchanged copy went";
     EXPECT_EQ(ReadFile(folder + "/txt/a.txt"), "edited after the run");
 
