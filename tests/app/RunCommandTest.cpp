@@ -137,6 +137,8 @@ TEST_F(RunCommand, EachFolderIsAnsweredAndTheRunIsSummed) {
                                  "In all: 2 copied, 0 moved, 3 left alone, 1 failed\n";
     EXPECT_NE(result.err.find(expected), std::string::npos) << result.err;
     EXPECT_EQ(ListNames(dir / "B/pdf"), (std::vector<std::string>{"b.pdf", "c.pdf"}));
+    EXPECT_EQ(corvane({"run", "Aggregate Files by Extension", dir / "missing", dir / "B"}).exitStatus, 1)
+        << "a folder skipped is a failure of the run, though every file was placed";
 }
 
 TEST_F(RunCommand, AwkwardNamesAreLoggedAsTextAndNothingIsLost) {
