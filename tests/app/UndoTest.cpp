@@ -1,5 +1,6 @@
-// `corvane undo` after real runs: trees come back exactly, changes since the run are kept and reported,
-// no name taken since is replaced, a killed run is taken back, and a second undo changes nothing.
+// `corvane run --dry-run` and `corvane undo` around real runs: a preview says what the run then does,
+// trees come back exactly, changes since the run are kept, no name taken since is replaced, a killed run
+// is taken back, and a second undo changes nothing.
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -44,6 +45,33 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
     return tree;
 }
 
+// The steps the real run journaled, worded as a dry run words them.
+std::vector<std::string> JournaledSteps(const std::string& journalFolder) {
+    std::vector<std::string> steps;
+    for (const auto& entry : fs::directory_iterator(journalFolder)) {
+        std::istringstream lines(ReadFile(entry.path()));
+        for (std::string line; std::getline(lines, line);) {
+            std::vector<std::string> fields;
+            std::istringstream parts(line);
+            for (std::string field; std::getline(parts, field, '\t');) {
+                fields.push_back(field);
+            }
+            if (fields[0] == "folder") {
+                steps.push_back("Would make folder \"" + fields[1] + "\"");
+            } else if (fields[0] == "copy" || fields[0] == "move") {
+                const std::string& source = fields[5];
+                const std::string& destination = fields[6];
+                const std::string verb = "Would " + fields[0] + " \"" + source + "\"";
+                const bool renamed = source.substr(source.rfind('/')) != destination.substr(destination.rfind('/'));
+                steps.push_back(renamed ? verb + " into \"" + destination.substr(0, destination.rfind('/')) +
+                                              "\" under a new name made unique"
+                                        : verb + " to \"" + destination + "\"");
+            }
+        }
+    }
+    return steps;
+}
+
 class Undo : public ::testing::Test {
 protected:
     ProgramResult corvane(const std::vector<std::string>& arguments) {
@@ -73,15 +101,27 @@ protected:
 
 }  // namespace
 
-TEST_F(Undo, EveryCommandWithRecursionIsTakenBackExactly) {
+TEST_F(Undo, EveryCommandIsPreviewedStepByStepAndTakenBackExactly) {
     ASSERT_EQ(corvane({"defaults", "write", "RecurseFolders", "-bool", "true"}).exitStatus, 0);
     for (const std::string& command : kCommands) {
         SCOPED_TRACE(command);
         fs::remove_all(folder);
+        fs::remove_all(journals);
         MakeFolder();
         const auto before = Snapshot(folder);
+        const ProgramResult dry = corvane({"run", "--dry-run", command, folder});
+        EXPECT_EQ(dry.exitStatus, 0);
+        EXPECT_EQ(dry.err, "") << "no log line, no summary on standard error";
+        EXPECT_EQ(Snapshot(folder), before);
+        EXPECT_TRUE(ListNames(journals).empty()) << "a dry run journals nothing";
         ASSERT_EQ(corvane({"run", command, folder}).exitStatus, 0);
-        ASSERT_NE(Snapshot(folder), before);
+        std::vector<std::string> said;
+        std::istringstream lines(dry.out);
+        for (std::string line; std::getline(lines, line) && line.starts_with("Would ");) {
+            said.push_back(line);
+        }
+        EXPECT_FALSE(said.empty());
+        EXPECT_EQ(said, JournaledSteps(journals)) << "the dry run said what the run then did";
         const ProgramResult undo = corvane({"undo"});
         EXPECT_EQ(undo.exitStatus, 0) << undo.err;
         EXPECT_EQ(Snapshot(folder), before) << undo.err;
@@ -140,59 +180,6 @@ TEST_F(Undo, ARunKilledHalfWayIsTakenBack) {
     EXPECT_EQ(after.size(), before.size());
 }
 
-namespace {
-
-// The steps the real run journaled, worded as a dry run words them.
-std::vector<std::string> JournaledSteps(const std::string& journalFolder) {
-    std::vector<std::string> steps;
-    for (const auto& entry : fs::directory_iterator(journalFolder)) {
-        std::istringstream lines(ReadFile(entry.path()));
-        for (std::string line; std::getline(lines, line);) {
-            std::vector<std::string> fields;
-            std::istringstream parts(line);
-            for (std::string field; std::getline(parts, field, '\t');) {
-                fields.push_back(field);
-            }
-            if (fields[0] == "folder") {
-                steps.push_back("Would make folder \"" + fields[1] + "\"");
-            } else if (fields[0] == "copy" || fields[0] == "move") {
-                const std::string& source = fields[5];
-                const std::string& destination = fields[6];
-                const std::string verb = "Would " + fields[0] + " \"" + source + "\"";
-                const bool renamed = source.substr(source.rfind('/')) != destination.substr(destination.rfind('/'));
-                steps.push_back(renamed ? verb + " into \"" + destination.substr(0, destination.rfind('/')) +
-                                              "\" under a new name made unique"
-                                        : verb + " to \"" + destination + "\"");
-            }
-        }
-    }
-    return steps;
-}
-
-}  // namespace
-
-TEST_F(Undo, ADryRunSaysStepByStepWhatTheRunThenDoesAndChangesNothing) {
-    ASSERT_EQ(corvane({"defaults", "write", "RecurseFolders", "-bool", "true"}).exitStatus, 0);
-    for (const std::string& command : kCommands) {
-        fs::remove_all(folder);
-        fs::remove_all(journals);
-        MakeFolder();
-        const auto before = Snapshot(folder);
-        const ProgramResult dry = corvane({"run", "--dry-run", command, folder});
-        EXPECT_EQ(dry.exitStatus, 0) << command << dry.err;
-        EXPECT_EQ(dry.err, "") << "no log line, no summary on standard error";
-        EXPECT_EQ(Snapshot(folder), before) << command;
-        EXPECT_TRUE(ListNames(journals).empty()) << "a dry run journals nothing";
-        ASSERT_EQ(corvane({"run", command, folder}).exitStatus, 0) << command;
-        std::vector<std::string> said;
-        std::istringstream lines(dry.out);
-        for (std::string line; std::getline(lines, line) && line.starts_with("Would ");) {
-            said.push_back(line);
-        }
-        EXPECT_FALSE(said.empty()) << command;
-        EXPECT_EQ(said, JournaledSteps(journals)) << command;
-    }
-}
 
 TEST_F(Undo, OldJournalsArePrunedAndJournalsCanBeTurnedOff) {
     WriteFile(folder + "/a.txt", "a");
