@@ -7,8 +7,8 @@
 #include <variant>
 
 #include "app/AppController.h"
-#include "app/DryRun.h"
 #include "app/CommandTable.h"
+#include "app/DryRun.h"
 #include "app/RunJournal.h"
 #include "app/RunSummary.h"
 #include "app/UndoRun.h"
