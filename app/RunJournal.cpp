@@ -224,6 +224,9 @@ RunJournal::RunJournal(const std::string& command, const std::vector<std::string
     if (!fd_.valid() || !Append(header) || (undoes && !Append(Line({"undoes", *undoes})))) {
         NSLogFailure("The run journal could not be written in \"%@\": %@; this run cannot be undone",
                      {JournalFolder(), std::string_view(std::strerror(errno))});
+        if (fd_.valid()) {
+            unlink(JournalPath(id_).c_str());
+        }
         fd_.Reset();
         id_.clear();
         return;
