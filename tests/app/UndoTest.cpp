@@ -195,3 +195,12 @@ TEST_F(Undo, OldJournalsArePrunedAndJournalsCanBeTurnedOff) {
     ASSERT_EQ(corvane({"run", "Aggregate Files by Mime Type", folder}).exitStatus, 0);
     EXPECT_EQ(ListNames(journals), kept);
 }
+
+TEST_F(Undo, ARunWhoseJournalCannotBeWrittenSaysSoAndGoesOn) {
+    WriteFile(folder + "/a.txt", "a");
+    WriteFile(journals, "a file where the journals go");
+    const ProgramResult run = corvane({"run", "Aggregate Files by Extension", folder});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(ReadFile(folder + "/txt/a.txt"), "a");
+    EXPECT_NE(run.err.find("this run cannot be undone"), std::string::npos) << run.err;
+}
