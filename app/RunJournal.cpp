@@ -245,10 +245,8 @@ RunJournal::RunJournal(const std::string& command, const std::vector<std::string
                     {item->device, item->inode, 0, 0}, source, Joined(folder, finalName), std::nullopt});
         },
         [this](const FSRef* placed) {
-            FSObjectState state{};
-            if (FSGetObjectState(placed, &state) == noErr) {
-                RecordPlaced(state);
-            }
+            // The reference was made from the entry just after the placement, so it already knows that state.
+            RecordPlaced(FSObjectStateWhenSeen(placed));
         }});
 }
 

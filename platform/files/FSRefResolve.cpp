@@ -53,6 +53,9 @@ OSErr LocateFSRef(const FSRef* ref, ResolvedRef& located) {
     located.status.st_dev = static_cast<dev_t>(ref->device);
     located.status.st_ino = static_cast<ino_t>(ref->inode);
     located.status.st_mode = ref->fileType;
+    located.status.st_size = static_cast<off_t>(ref->sizeWhenSeen);
+    located.status.st_mtim = {static_cast<time_t>(ref->modifiedNanosecondsWhenSeen / 1000000000),
+                              static_cast<long>(ref->modifiedNanosecondsWhenSeen % 1000000000)};
     return noErr;
 }
 
@@ -73,6 +76,8 @@ FSRef MakeFSRef(std::uint32_t slot, const struct stat& status) {
     FSRef ref{};
     ref.device = status.st_dev;
     ref.inode = status.st_ino;
+    ref.sizeWhenSeen = status.st_size;
+    ref.modifiedNanosecondsWhenSeen = NanosecondsOf(status.st_mtim);
     ref.pathSlot = slot;
     ref.generation = FSRefTableGeneration(slot);
     ref.fileType = status.st_mode & S_IFMT;

@@ -12,6 +12,11 @@
 
 namespace corvane {
 
+/// A file time as nanoseconds since the epoch, as the references and item states keep it.
+inline std::int64_t NanosecondsOf(const timespec& time) {
+    return std::int64_t{time.tv_sec} * 1000000000 + time.tv_nsec;
+}
+
 /// An object that a valid reference names, as it is now: the entry `name` of the open folder `at`.
 /// A root is its own folder's entry ".".
 struct ResolvedRef {
@@ -26,7 +31,7 @@ struct ResolvedRef {
 OSErr ResolveFSRef(const FSRef* ref, ResolvedRef& resolved);
 
 /// Where the object of a reference was seen, without looking: its folder and name, and a status
-/// holding only its identity and kind. For a caller whose next step opens the entry and checks it is
+/// holding only its identity, kind, size and modification time as the reference saw them. For a caller whose next step opens the entry and checks it is
 /// that object anyway. fnfErr for a released reference.
 OSErr LocateFSRef(const FSRef* ref, ResolvedRef& located);
 

@@ -14,15 +14,17 @@
 namespace corvane {
 
 /// Names an existing object by its identity (device, inode) plus the slot of the table at which
-/// this process last saw it, and the kind of object it was then (S_IFMT bits). Trivially copyable;
-/// all zero bytes is the null reference.
+/// this process last saw it, and the kind of object it was then (S_IFMT bits), with its size and
+/// modification time then. Trivially copyable; all zero bytes is the null reference.
 struct FSRef {
     std::uint64_t device;
     std::uint64_t inode;
+    std::int64_t sizeWhenSeen;
+    std::int64_t modifiedNanosecondsWhenSeen;
     std::uint32_t pathSlot;
     std::uint32_t generation;
     std::uint32_t fileType;
-    std::uint8_t reserved[52];
+    std::uint8_t reserved[36];
 };
 static_assert(sizeof(FSRef) == 80);
 
@@ -164,6 +166,10 @@ struct FSObjectState {
 
 /// The state of the item itself (a link is the link), read from its entry now.
 OSErr FSGetObjectState(const FSRef* item, FSObjectState* state);
+
+/// The state of the item when its reference was made, without reading the entry again: for the
+/// reference a copy or move hands back, the item as it was placed.
+FSObjectState FSObjectStateWhenSeen(const FSRef* item);
 
 /// Removes a file, a link or an empty folder, the entry itself; fBsyErr for a folder that is not
 /// empty, fnfErr when the entry no longer holds the item.

@@ -31,9 +31,12 @@ OSErr FSGetObjectState(const FSRef* item, FSObjectState* state) {
         return status;
     }
     *state = {static_cast<std::uint64_t>(entry.status.st_dev), static_cast<std::uint64_t>(entry.status.st_ino),
-              static_cast<std::int64_t>(entry.status.st_size),
-              static_cast<std::int64_t>(entry.status.st_mtim.tv_sec) * 1000000000 + entry.status.st_mtim.tv_nsec};
+              static_cast<std::int64_t>(entry.status.st_size), NanosecondsOf(entry.status.st_mtim)};
     return noErr;
+}
+
+FSObjectState FSObjectStateWhenSeen(const FSRef* item) {
+    return {item->device, item->inode, item->sizeWhenSeen, item->modifiedNanosecondsWhenSeen};
 }
 
 }  // namespace corvane
