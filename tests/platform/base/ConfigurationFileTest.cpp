@@ -31,15 +31,12 @@ TEST(ConfigurationFile, OnlyRegularFilesWithinTheSizeLimitAreRead) {
         {HostileKindName(HostileKind::huge), "larger than the 4 MiB a configuration file may hold"},
         {"folder", "not a regular file but a folder"},
     };
+    std::string content, why;
     for (const auto& [name, expected] : refused) {
-        std::string content = "stale";
-        std::string why;
+        content = "stale";
         EXPECT_EQ(ReadConfigurationFile(temp / name, content, &why), ioErr) << name;
-        EXPECT_EQ(why, expected) << name;
-        EXPECT_EQ(content, "") << name;
+        EXPECT_EQ(why + content, expected) << name << ": nothing read";
     }
-    std::string content;
-    std::string why;
     EXPECT_EQ(ReadConfigurationFile(temp / "absent", content, &why), fnfErr);
     EXPECT_EQ(why, "no such file");
     ASSERT_EQ(ReadConfigurationFile(temp / "link", content, nullptr), noErr) << "a link to a file is the file";
@@ -48,31 +45,19 @@ TEST(ConfigurationFile, OnlyRegularFilesWithinTheSizeLimitAreRead) {
     EXPECT_EQ(content.size(), static_cast<std::size_t>(kConfigurationFileSizeLimit));
 }
 
-TEST(ConfigurationFile, XmlNestingIsCountedOverWhatIsNoElement) {
-    const std::string inside = "<?xml version=\"1.0\"?><!DOCTYPE a [<!ELEMENT a ANY>]><!-- <b><b> -->"
-                               "<a x=\"<b>\" y='>'><![CDATA[<b><b>]]><b/><c></c><c><d>text</d></c></a>";
-    EXPECT_TRUE(XMLNestingWithin(inside, 3));
-    EXPECT_FALSE(XMLNestingWithin(inside, 2));
-    EXPECT_TRUE(XMLNestingWithin(DeepXmlPlist(kConfigurationNestingLimit - 1), kConfigurationNestingLimit));
-    EXPECT_FALSE(XMLNestingWithin(DeepXmlPlist(kConfigurationNestingLimit), kConfigurationNestingLimit))
-        << "with <plist> around it";
-}
-
+// XML nesting is counted over elements only, and no shape beyond the limits reaches the parser.
 TEST(PropertyLists, ShapesBeyondTheLimitsNeverReachTheParser) {
     const Watchdog watchdog(10s);
     const std::size_t limit = kConfigurationNestingLimit;
-    // A chain of arrays: 0 holds 1, ..., each one level deeper.
-    auto chain = [](std::uint32_t from, std::uint32_t length, std::uint32_t end) {
-        std::vector<BinaryObject> objects;
-        for (std::uint32_t i = 0; i < length; ++i) {
-            objects.emplace_back(std::vector<std::uint32_t>{i + 1 == length ? end : from + i + 1});
-        }
-        return objects;
-    };
-    // The top holds a chain of 40 and another chain of 40 that ends in the first: 81 deep through sharing.
+    const std::string inside = "<?xml version=\"1.0\"?><!DOCTYPE a [<!ELEMENT a ANY>]><!-- <b><b> -->"
+                               "<a x=\"<b>\" y='>'><![CDATA[<b><b>]]><b/><c></c><c><d>text</d></c></a>";
+    EXPECT_TRUE(XMLNestingWithin(inside, 3) && !XMLNestingWithin(inside, 2));
+    EXPECT_TRUE(XMLNestingWithin(DeepXmlPlist(limit - 1), limit));
+    EXPECT_FALSE(XMLNestingWithin(DeepXmlPlist(limit), limit)) << "with <plist> around it";
+    // The top holds two chains of 40 arrays, the second ending in the first: 81 deep through sharing.
     std::vector<BinaryObject> shared{std::vector<std::uint32_t>{1, 41}};
-    for (auto part : {chain(1, 40, 81), chain(41, 40, 1)}) {
-        shared.insert(shared.end(), part.begin(), part.end());
+    for (std::uint32_t i = 1; i <= 80; ++i) {
+        shared.emplace_back(std::vector<std::uint32_t>{i == 40 ? 81 : i == 80 ? 1 : i + 1});
     }
     shared.emplace_back(std::nullopt);
     // Each array holds the next one twice: 2^40 values once copied out.
@@ -81,22 +66,18 @@ TEST(PropertyLists, ShapesBeyondTheLimitsNeverReachTheParser) {
         doubling.emplace_back(std::vector<std::uint32_t>{i + 1, i + 1});
     }
     doubling.emplace_back(std::nullopt);
+    const std::string deep = "nested deeper than 64 levels";
+    const std::string cyclic = "not a property list (a value in it contains itself)";
     const std::pair<std::string, std::string> refused[] = {
-        {DeepXmlPlist(100000), "nested deeper than 64 levels"},
-        {DeepBinaryPlist(100000), "nested deeper than 64 levels"},
-        {DeepBinaryPlist(limit + 1), "nested deeper than 64 levels"},
-        {BinaryPlist(shared), "nested deeper than 64 levels"},
-        {BinaryPlist({std::vector<std::uint32_t>{0}}), "not a property list (a value in it contains itself)"},
-        {BinaryPlist({std::vector<std::uint32_t>{1}, std::vector<std::uint32_t>{0}}),
-         "not a property list (a value in it contains itself)"},
+        {DeepXmlPlist(100000), deep}, {DeepBinaryPlist(100000), deep}, {DeepBinaryPlist(limit + 1), deep},
+        {BinaryPlist(shared), deep}, {BinaryPlist({std::vector<std::uint32_t>{0}}), cyclic},
+        {BinaryPlist({std::vector<std::uint32_t>{1}, std::vector<std::uint32_t>{0}}), cyclic},
         {BinaryPlist(doubling), "a property list of more than 1048576 values"},
         {BinaryPlist({std::vector<std::uint32_t>{7}, std::nullopt}), "not a property list"},
-        {"", "not a property list"},
-        {"bplist00", "not a property list"},
-        {"junk", "not a property list"},
+        {"", "not a property list"}, {"bplist00", "not a property list"}, {"junk", "not a property list"},
     };
+    std::string why;
     for (const auto& [bytes, expected] : refused) {
-        std::string why;
         EXPECT_EQ(PropertyListFromBytes(bytes, &why), nullptr) << expected;
         EXPECT_EQ(why, expected) << bytes.substr(0, 40);
     }

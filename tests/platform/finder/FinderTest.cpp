@@ -20,14 +20,14 @@ Answer Ask(const std::string& path, std::optional<std::u16string> set = {}, Desc
     AEDesc container, keyData, item, text, event, reply, answer;
     AECreateDesc(typeUnicodeText, name.data(), static_cast<long>(name.size() * 2), &keyData);
     CreateObjSpecifier(itemClass, &container, formName, &keyData, true, &item);
-    const char* format = "'----':obj {form:prop,want:type(prop),seld:type(comt),from:(@)}";
+    std::string format = "'----':obj {form:prop,want:type(prop),seld:type(comt),from:(@)}";
     if (set) {
         AECreateDesc(typeUnicodeText, set->data(), static_cast<long>(set->size() * 2), &text);
-        format = "'----':obj {form:prop,want:type(prop),seld:type(comt),from:(@)},data:(@)";
+        format += ",data:(@)";
     }
     AEBuildAppleEvent(kAECoreSuite, set ? kAESetData : kAEGetData, typeApplSignature, &kFinderSignature,
-                      sizeof kFinderSignature, kAutoGenerateReturnID, kAnyTransactionID, &event, nullptr, format,
-                      &item, &text);
+                      sizeof kFinderSignature, kAutoGenerateReturnID, kAnyTransactionID, &event, nullptr,
+                      format.c_str(), &item, &text);
     EXPECT_EQ(AESend(&event, &reply, kAEWaitReply, kAENormalPriority, kNoTimeOut, nullptr, nullptr), noErr);
     Answer result{noErr, u""};
     AEGetParamPtr(&reply, keyErrorNumber, typeSInt16, nullptr, &result.first, sizeof result.first, nullptr);
@@ -39,42 +39,34 @@ Answer Ask(const std::string& path, std::optional<std::u16string> set = {}, Desc
     return result;
 }
 
-class FinderTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        SKIP_WITHOUT_USER_XATTRS(dir_.path());
-        WriteFile(file_, "content");
-    }
-
-    TempDir dir_;
-    const std::string file_ = dir_ / "file: a.txt";
-};
-
 } // namespace
 
-TEST_F(FinderTest, CommentsRoundTripAsUTF8OnDisk) {
+// Comments round-trip as UTF-8 in user.xdg.comment, of files and folders; vanished items, comments that
+// are no UTF-8 and stores that refuse are answered with their error.
+TEST(Finder, CommentsRoundTripAsUTF8AndRefusalsAreAnswered) {
+    const TempDir dir;
+    SKIP_WITHOUT_USER_XATTRS(dir.path());
+    const std::string file = dir / "file: a.txt";
+    WriteFile(file, "content");
     const std::pair<std::u16string, std::optional<std::string>> rows[] = {
         {u"plain ASCII", "plain ASCII"}, {u"café crème", "caf\xC3\xA9 cr\xC3\xA8me"},
         {u"emoji 😀 here", "emoji \xF0\x9F\x98\x80 here"}, {u"", std::nullopt}, {u"", std::nullopt}};
     for (const auto& [comment, onDisk] : rows) {
-        ASSERT_EQ(Ask(file_, comment).first, noErr);
-        EXPECT_EQ(GetXattr(file_, kFinderCommentAttribute), onDisk);
-        EXPECT_EQ(Ask(file_), (Answer{noErr, comment}));
+        ASSERT_EQ(Ask(file, comment).first, noErr);
+        EXPECT_EQ(GetXattr(file, kFinderCommentAttribute), onDisk);
+        EXPECT_EQ(Ask(file), (Answer{noErr, comment}));
     }
     const std::u16string large(64 * 1024 - 1, u'x');
-    SetXattr(file_, kFinderCommentAttribute, "before");
-    const OSErr err = Ask(file_, large).first;
-    EXPECT_EQ(Ask(file_), (Answer{noErr, err == noErr ? large : u"before"})) << "64 KiB set: " << err;
-}
-
-TEST_F(FinderTest, FoldersVanishedItemsAndRefusals) {
-    std::filesystem::create_directory(dir_ / "folder.rtfd");
-    EXPECT_EQ(Ask(dir_ / "folder.rtfd", u"pkg", cObject).first, noErr);
-    EXPECT_EQ(GetXattr(dir_ / "folder.rtfd", kFinderCommentAttribute), "pkg");
-    EXPECT_EQ(Ask(dir_ / "gone").first, errAENoSuchObject);
-    SetXattr(file_, kFinderCommentAttribute, "bad \xFF\xFE");
-    EXPECT_EQ(Ask(file_).first, errAECoercionFail) << "not UTF-8: refused, not repaired";
-    ASSERT_EQ(symlink(file_.c_str(), (dir_ / "link").c_str()), 0);
-    EXPECT_EQ(Ask(dir_ / "link", u"new").first, afpAccessDenied) << "a store that refuses";
-    EXPECT_EQ(GetXattr(file_, kFinderCommentAttribute), "bad \xFF\xFE");
+    SetXattr(file, kFinderCommentAttribute, "before");
+    const OSErr err = Ask(file, large).first;
+    EXPECT_EQ(Ask(file), (Answer{noErr, err == noErr ? large : u"before"})) << "64 KiB set: " << err;
+    std::filesystem::create_directory(dir / "folder.rtfd");
+    EXPECT_EQ(Ask(dir / "folder.rtfd", u"pkg", cObject).first, noErr);
+    EXPECT_EQ(GetXattr(dir / "folder.rtfd", kFinderCommentAttribute), "pkg");
+    EXPECT_EQ(Ask(dir / "gone").first, errAENoSuchObject);
+    SetXattr(file, kFinderCommentAttribute, "bad \xFF\xFE");
+    EXPECT_EQ(Ask(file).first, errAECoercionFail) << "not UTF-8: refused, not repaired";
+    ASSERT_EQ(symlink(file.c_str(), (dir / "link").c_str()), 0);
+    EXPECT_EQ(Ask(dir / "link", u"new").first, afpAccessDenied) << "a store that refuses";
+    EXPECT_EQ(GetXattr(file, kFinderCommentAttribute), "bad \xFF\xFE");
 }

@@ -1,3 +1,4 @@
+// The user's locale as the environment names it, and dates in the local time zone with its month names.
 #include "platform/prefs/UserDefaults.h"
 
 #include <gtest/gtest.h>

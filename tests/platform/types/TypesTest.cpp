@@ -22,7 +22,7 @@ std::string Entry(const std::string& extension, const std::string& type, const s
            "</string>" + more + "</dict>\n";
 }
 
-TEST(InternetConfigRead, EntriesInOrderWithTheirCodesFromXmlOrBinaryLists) {
+TEST(InternetConfigRead, EntriesInOrderWithTheirCodesAndTheFaultsOfFilesAndEntries) {
     TempDir temp;
     const std::string more = "<key>creator</key><string>CARO</string><key>MIME type</key><string>application/pdf"
                              "</string><key>entry name</key><string>Acrobat</string>";
@@ -49,10 +49,6 @@ TEST(InternetConfigRead, EntriesInOrderWithTheirCodesFromXmlOrBinaryLists) {
                   std::tuple("tiff", 0x61620000u, 0u));  // a short code is padded with zero bytes
         EXPECT_FALSE(ICGetIndMapEntry(database, 0) || ICGetIndMapEntry(database, 3));
     }
-}
-
-TEST(InternetConfigRead, FaultsOfTheFileAndOfSingleEntries) {
-    TempDir temp;
     WriteFile(temp / "empty.plist", "");
     WriteFile(temp / "dict.plist", "<plist version=\"1.0\"><dict/></plist>");
     std::filesystem::create_directory(temp / "folder.plist");
@@ -99,7 +95,22 @@ protected:
     ScopedEnvironment environment_;
 };
 
-TEST_F(TypeDatabaseTest, WeightsFoldersCaseAndNoGlobs) {
+// What loads tells whether any database was read; then the folders' globs by weight, folder order and
+// case, and __NOGLOBS__.
+TEST_F(TypeDatabaseTest, LoadStatusWeightsFoldersCaseAndNoGlobs) {
+    EXPECT_EQ(LoadTypeDatabase(), fnfErr);
+    WriteGlobs("sys2", "this is not a globs file\n");
+    const OSErr unusable = LoadTypeDatabase();
+    EXPECT_TRUE(unusable != noErr && unusable != fnfErr) << unusable;
+    WriteGlobs("sys1", "50:image/png:*.png\n50:text/x-csrc:*.[ch]\nnonsense\n500:text/x-big:*.big\n");
+    EXPECT_EQ(LoadTypeDatabase(), noErr) << "one good folder is enough";
+    EXPECT_EQ(MimeTypeOfExtension("png"), "image/png");
+    EXPECT_EQ(MimeTypeOfExtension("c"), std::nullopt) << "only plain *.ext globs answer";
+    EXPECT_EQ(MimeTypeOfExtension("big"), std::nullopt) << "a weight beyond 100 spoils the line";
+    std::filesystem::remove_all(temp_ / "sys1");
+    std::filesystem::remove_all(temp_ / "sys2");
+    EXPECT_EQ(LoadTypeDatabase(), fnfErr);
+    EXPECT_EQ(MimeTypeOfExtension("png"), std::nullopt) << "reloading forgets what was loaded before";
     WriteGlobs("home",
                "50:text/x-light:*.w\n50:text/x-home:*.both\n50:text/x-old:__NOGLOBS__\n50:text/x-old:*.older\n");
     WriteGlobs("sys1", "50:text/x-sys1:*.both\n50:text/x-sys1:*.order\n50:text/x-top:*.top\n"
@@ -117,22 +128,6 @@ TEST_F(TypeDatabaseTest, WeightsFoldersCaseAndNoGlobs) {
     for (const auto& [extension, type] : rows) {
         EXPECT_EQ(MimeTypeOfExtension(extension), type) << extension;
     }
-}
-
-TEST_F(TypeDatabaseTest, LoadStatusTellsWhetherAnyDatabaseWasRead) {
-    EXPECT_EQ(LoadTypeDatabase(), fnfErr);
-    WriteGlobs("sys2", "this is not a globs file\n");
-    const OSErr unusable = LoadTypeDatabase();
-    EXPECT_TRUE(unusable != noErr && unusable != fnfErr) << unusable;
-    WriteGlobs("sys1", "50:image/png:*.png\n50:text/x-csrc:*.[ch]\nnonsense\n500:text/x-big:*.big\n");
-    EXPECT_EQ(LoadTypeDatabase(), noErr) << "one good folder is enough";
-    EXPECT_EQ(MimeTypeOfExtension("png"), "image/png");
-    EXPECT_EQ(MimeTypeOfExtension("c"), std::nullopt) << "only plain *.ext globs answer";
-    EXPECT_EQ(MimeTypeOfExtension("big"), std::nullopt) << "a weight beyond 100 spoils the line";
-    std::filesystem::remove_all(temp_ / "sys1");
-    std::filesystem::remove_all(temp_ / "sys2");
-    EXPECT_EQ(LoadTypeDatabase(), fnfErr);
-    EXPECT_EQ(MimeTypeOfExtension("png"), std::nullopt) << "reloading forgets what was loaded before";
 }
 
 }  // namespace
