@@ -18,7 +18,9 @@ namespace {
 
 constexpr OSType kScripted = FOUR_CHAR_CODE("Scrp");
 
-std::string Bytes(const std::u16string& units) { return std::string(reinterpret_cast<const char*>(units.data()), units.size() * 2); }
+std::string Bytes(const std::u16string& units) {
+    return std::string(reinterpret_cast<const char*>(units.data()), units.size() * 2);
+}
 
 template <typename Value>
 std::optional<AEDesc> Desc(DescType type, Value value) {
@@ -188,7 +190,7 @@ protected:
     std::optional<std::u16string> comment_;
 };
 
-TEST_F(CommentEventsTest, EventsOnTheWire) {
+TEST_F(CommentEventsTest, EventsOnTheWireRepliesAndFailures) {
     WriteFile(dir_ / "Pkg.rtfd/x", "");
     const FSRef folderRef = EntryRef(dir_ / "Pkg.rtfd");
     answer_ = Bytes(u"notes") + "z";
@@ -201,10 +203,8 @@ TEST_F(CommentEventsTest, EventsOnTheWire) {
     const AEDesc data = Param(received_.back(), "data");
     EXPECT_EQ(TextOf(data), comment);
     EXPECT_EQ(data.data.size(), 6u) << "two bytes per unit, no terminator";
-}
-
-TEST_F(CommentEventsTest, RepliesAndFailures) {
     answer_ = "x";
+    comment_.reset();
     errorNumber_ = errAENoSuchObject;
     EXPECT_EQ(MoreFEGetCommentCFString(&fileRef_, &comment_, gAEIdleUPP), errAENoSuchObject);
     EXPECT_FALSE(comment_) << "a failure stores nothing";

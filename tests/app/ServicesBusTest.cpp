@@ -3,7 +3,6 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,6 +34,7 @@ const std::string kByExtension = "Aggregate Files by Extension";
 const std::string kByMimeType = "Aggregate Files by Mime Type";
 // A folder name that each quoting layer must carry whole: a blank, both quotes, and what a shell expands.
 const std::string kAwkwardName = "it's \"odd\" $HOME `x`";
+constexpr const char* kNotifications = "org.freedesktop.Notifications";
 
 void MakeFiles(const std::string& folder, int count) {
     for (int i = 0; i < count; ++i) {
@@ -53,70 +53,6 @@ std::vector<std::string> KeyValues(const std::string& path, const std::string& k
     }
     return values;
 }
-
-// Line with its %F replaced by each path in the quoting of the file manager.
-std::string WithSelection(const std::string& line, const std::vector<std::string>& paths,
-                          std::string (*quote)(const std::string&)) {
-    std::string selection;
-    for (const std::string& path : paths) {
-        selection += (selection.empty() ? "" : " ") + quote(path);
-    }
-    return std::string(line).replace(line.find("%F"), 2, selection);
-}
-
-// Owns org.freedesktop.Notifications on the bus and keeps what it is asked to show.
-class NotificationServer {
-public:
-    explicit NotificationServer(const std::string& address)
-        : connection_(sdbus::createSessionBusConnectionWithAddress(address)),
-          object_(sdbus::createObject(*connection_, "/org/freedesktop/Notifications")) {
-        object_->registerMethod("Notify")
-            .onInterface("org.freedesktop.Notifications")
-            .implementedAs([this](const std::string&, std::uint32_t, const std::string&, const std::string& summary,
-                                  const std::string& body, const std::vector<std::string>& actions,
-                                  const std::map<std::string, sdbus::Variant>&, std::int32_t) {
-                const std::lock_guard<std::mutex> lock(mutex_);
-                shown_.push_back(summary + " | " + body);
-                actions_.push_back(actions);
-                return static_cast<std::uint32_t>(shown_.size());
-            });
-        object_->registerSignal("ActionInvoked")
-            .onInterface("org.freedesktop.Notifications")
-            .withParameters<std::uint32_t, std::string>();
-        object_->finishRegistration();
-        connection_->requestName("org.freedesktop.Notifications");
-        connection_->enterEventLoopAsync();
-    }
-    ~NotificationServer() { connection_->leaveEventLoop(); }
-
-    /// What was shown, once count notifications came or a minute passed.
-    std::vector<std::string> shown(std::size_t count) {
-        WaitUntil([&] { return copy().size() >= count; });
-        return copy();
-    }
-
-    /// The actions the notification numbered id offered.
-    std::vector<std::string> actions(std::uint32_t id) {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        return id <= actions_.size() ? actions_[id - 1] : std::vector<std::string>{};
-    }
-
-    /// As when the user chooses the action key of notification id.
-    void choose(std::uint32_t id, const std::string& key) {
-        object_->emitSignal("ActionInvoked").onInterface("org.freedesktop.Notifications").withArguments(id, key);
-    }
-
-private:
-    std::vector<std::string> copy() {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        return shown_;
-    }
-    std::unique_ptr<sdbus::IConnection> connection_;
-    std::unique_ptr<sdbus::IObject> object_;
-    std::mutex mutex_;
-    std::vector<std::string> shown_;
-    std::vector<std::vector<std::string>> actions_;
-};
 
 class ServicesBus : public ::testing::Test {
 protected:
@@ -138,7 +74,9 @@ protected:
                 {"DBUS_SESSION_BUS_ADDRESS", bus ? bus->address() : ""}};
     }
     ProgramResult corvane(const std::vector<std::string>& arguments) { return RunCorvane(arguments, environment()); }
-    ProgramResult request(const std::string& command, const std::string& in) { return corvane({"request", command, in}); }
+    ProgramResult request(const std::string& command, const std::string& in) {
+        return corvane({"request", command, in});
+    }
     ProgramResult dbusSend(const std::vector<std::string>& arguments) {
         std::vector<std::string> call{"--bus=" + bus->address(), "--print-reply", "--dest=com.fernwick.Corvane",
                                       "/com/fernwick/Corvane", "com.fernwick.Corvane.Services.HandleMenuSelection"};
@@ -153,32 +91,29 @@ protected:
 
     /// corvane serve, started by the test and owning the name when this returns.
     std::unique_ptr<BackgroundProgram> serve() {
-        auto provider =
-            std::make_unique<BackgroundProgram>(std::vector<std::string>{CORVANE_BINARY, "serve"}, environment(), serveLog());
+        auto provider = std::make_unique<BackgroundProgram>(std::vector<std::string>{CORVANE_BINARY, "serve"},
+                                                            environment(), serveLog());
         EXPECT_TRUE(WaitForBusName(bus->address(), kServicesBusName)) << ReadFile(serveLog());
         return provider;
     }
-    /// The program that owns the provider's name, or why it is not known.
+    /// The program that owns the provider's name.
     std::string providerProgram() {
         auto connection = sdbus::createSessionBusConnectionWithAddress(bus->address());
         auto daemon = sdbus::createProxy(*connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
         std::uint32_t pid = 0;
-        try {
-            daemon->callMethod("GetConnectionUnixProcessID")
-                .onInterface("org.freedesktop.DBus")
-                .withArguments(std::string(kServicesBusName))
-                .storeResultsTo(pid);
-        } catch (const sdbus::Error& error) {
-            return "no owner: " + error.getMessage();
-        }
+        daemon->callMethod("GetConnectionUnixProcessID")
+            .onInterface("org.freedesktop.DBus")
+            .withArguments(std::string(kServicesBusName))
+            .storeResultsTo(pid);
         return fs::read_symlink("/proc/" + std::to_string(pid) + "/exe").string();
     }
     // Where a package installs the activation file, as dbus-daemon's system-wide folder.
     std::string systemPrefix() { return dir / ("usr " + kAwkwardName); }
     std::string systemServices() { return systemPrefix() + "/share/dbus-1/services"; }
     std::string serveLog() { return dir / "serve.log"; }
-    std::vector<std::string> serveLines() { return ProgramResult{0, "", ReadFile(serveLog())}.logLines(); }
-    std::vector<std::string> busLines() { return ProgramResult{0, "", ReadFile(bus->logPath())}.logLines(); }
+    static std::vector<std::string> logLines(const std::string& log) {
+        return ProgramResult{0, "", ReadFile(log)}.logLines();
+    }
 
     TempDir dir;
     std::unique_ptr<PrivateBus> bus;
@@ -186,12 +121,12 @@ protected:
 
 }  // namespace
 
-TEST_F(ServicesBus, InstallServicesFromAnAwkwardPathIsStartedByTheBusAndTheClientWaitsForTheWholeRequest) {
+TEST_F(ServicesBus, InstallServicesFromAnAwkwardPathIsStartedByTheBusWhichRefreshesOnlyTheDeclarationsInPlace) {
     std::map<std::string, std::string> noBus = environment();
     noBus["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + dir / "no-bus-here";
     const ProgramResult withoutBus = RunCorvane({"request", kByExtension, dir.path()}, noBus);
     EXPECT_EQ(withoutBus.exitStatus, 1);
-    EXPECT_NE(withoutBus.err.find("corvane request: cannot reach the session bus"), std::string::npos) << withoutBus.err;
+    EXPECT_NE(withoutBus.err.find("cannot reach the session bus"), std::string::npos) << withoutBus.err;
     const ProgramResult withoutProvider = request(kByExtension, dir.path());
     EXPECT_EQ(withoutProvider.exitStatus, 1);
     EXPECT_NE(withoutProvider.err.find("no Corvane provider"), std::string::npos) << withoutProvider.err;
@@ -199,8 +134,25 @@ TEST_F(ServicesBus, InstallServicesFromAnAwkwardPathIsStartedByTheBusAndTheClien
     const std::string copy = dir / (kAwkwardName + "/corvane");
     fs::create_directories(dir / kAwkwardName);
     fs::copy_file(CORVANE_BINARY, copy);
-    const ProgramResult installed = RunCorvane({"install-services"}, environment(), {}, copy);
-    ASSERT_EQ(installed.exitStatus, 0) << installed.err;
+    ASSERT_EQ(RunCorvane({"install-services"}, environment(), {}, copy).exitStatus, 0);
+    const std::string nemo = dir / "home/data/nemo/actions/corvane-aggregate-files-by-extension.nemo_action";
+    const std::string script = dir / ("home/data/nautilus/scripts/Corvane/" + kByMimeType);
+    const std::string uca = dir / "home/config/Thunar/uca.xml";
+    const std::string freshNemo = ReadFile(nemo);
+    std::string freshActions;
+    std::size_t removed = 0;
+    ASSERT_TRUE(
+        RemoveThunarActions(ReadFile(uca), {"corvane-aggregate-files-by-mime-type"}, freshActions, removed, nullptr));
+    // As an older program at another path left them, less what the user took out since.
+    const auto stale = [&](std::string text) {
+        for (std::size_t at; (at = text.find(dir.path().string())) != std::string::npos;) {
+            text.replace(at, dir.path().string().size(), "/opt/old");
+        }
+        return text;
+    };
+    WriteFile(nemo, stale(freshNemo));
+    WriteFile(uca, stale(freshActions));
+    fs::remove(script);
     WriteFile(dir / "Folder/a.txt", "a");
     const ProgramResult requested = corvane({"request", kByExtension, dir / "Folder", dir / "missing"});
     EXPECT_EQ(requested.exitStatus, 1);
@@ -209,8 +161,12 @@ TEST_F(ServicesBus, InstallServicesFromAnAwkwardPathIsStartedByTheBusAndTheClien
     // The provider's reply tells the client what became of each folder, as `corvane run` tells it.
     EXPECT_EQ(requested.err, dir / "Folder" + ": 1 copied, 0 moved, 0 left alone, 0 failed\n" + dir / "missing" +
                                  " does not exist\nIn all: 1 copied, 0 moved, 0 left alone, 0 failed\n");
+    EXPECT_EQ(ReadFile(nemo), freshNemo);
+    EXPECT_EQ(ReadFile(uca), freshActions);
+    EXPECT_FALSE(fs::exists(script));
 }
 
+// The bus starts what cmake installed, and that provider brings back no declaration the user uninstalled.
 TEST_F(ServicesBus, CmakeInstallWritesTheActivationFileAndUnitThatTheBusStartsFromAnAwkwardPrefix) {
     std::map<std::string, std::string> noDestdir = environment();
     noDestdir["DESTDIR"] = "";
@@ -223,11 +179,17 @@ TEST_F(ServicesBus, CmakeInstallWritesTheActivationFileAndUnitThatTheBusStartsFr
         EXPECT_EQ(ReadFile(prefix + "/share/systemd/user/corvane.service"),
                   SystemdCanStart(prefix) ? SystemdUnitContent(prefix + "/bin/corvane") : "");
     }
+    ASSERT_EQ(corvane({"install-services"}).exitStatus, 0);
+    ASSERT_EQ(corvane({"install-services", "--uninstall"}).exitStatus, 0);
     WriteFile(dir / "Folder/a.txt", "a");
-    const ProgramResult requested = request(kByExtension, dir / "Folder");
-    EXPECT_EQ(requested.exitStatus, 0) << requested.err;
+    EXPECT_EQ(request(kByExtension, dir / "Folder").exitStatus, 0);
     EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a");
     EXPECT_EQ(providerProgram(), systemPrefix() + "/bin/corvane");
+    for (const auto& entry : fs::recursive_directory_iterator(dir / "home")) {
+        // The request's journal is the run's record, no declaration.
+        EXPECT_TRUE(entry.is_directory() || entry.path().string().starts_with(dir / "home/.local/state/corvane/"))
+            << entry.path();
+    }
 }
 
 TEST_F(ServicesBus, EveryMenuCommandRunAsItsFileManagerRunsItReachesTheProviderWhole) {
@@ -245,29 +207,31 @@ TEST_F(ServicesBus, EveryMenuCommandRunAsItsFileManagerRunsItReachesTheProviderW
         const ProgramResult result = run(folder);
         SCOPED_TRACE(manager + ", " + command + "\n" + result.err);
         EXPECT_EQ(result.exitStatus, 0);
-        EXPECT_TRUE(Contains(busLines(), "Aggregating folder it's folder " + std::to_string(count)));
+        EXPECT_TRUE(Contains(logLines(bus->logPath()), "Aggregating folder it's folder " + std::to_string(count)));
         if (keyFolders.count(command) != 0) {
             EXPECT_TRUE(fs::is_directory(folder + "/" + keyFolders.at(command)));
         }
     };
-    // GNOME Files runs the script in the shown folder with the selected names as its arguments.
+    // The line with its %F replaced by the selected folder in the quoting of the file manager.
+    const auto selecting = [](std::string line, const std::string& quoted) {
+        return line.replace(line.find("%F"), 2, quoted);
+    };
+    // GNOME Files runs the script in the shown folder with the selected names, options or not, as its arguments.
     for (const fs::directory_entry& script : fs::directory_iterator(dir / "home/data/nautilus/scripts/Corvane")) {
         check("GNOME Files", script.path().filename(), [&](const std::string& folder) {
-            return RunCorvane({fs::path(folder).filename()}, environment(), {"env", "-C", dir / "files"}, script.path());
+            const std::string name = fs::path(folder).filename();
+            return RunCorvane({name}, environment(), {"env", "-C", dir / "files"}, script.path());
         });
     }
+    WriteFile(dir / "files/-x/note.txt", "text");
+    WriteFile(dir / "files/--help/note.txt", "text");
     const std::string byExtension = dir / ("home/data/nautilus/scripts/Corvane/" + kByExtension);
-    for (const std::string name : {"-x", "--help"}) {
-        WriteFile(dir / ("files/" + name + "/note.txt"), "text");
-    }
-    const ProgramResult options = RunCorvane({"-x", "--help"}, environment(), {"env", "-C", dir / "files"}, byExtension);
-    EXPECT_EQ(options.exitStatus, 0) << options.err;
+    EXPECT_EQ(RunCorvane({"-x", "--help"}, environment(), {"env", "-C", dir / "files"}, byExtension).exitStatus, 0);
     EXPECT_EQ(ReadFile(dir / "files/-x/txt/note.txt") + ReadFile(dir / "files/--help/txt/note.txt"), "texttext");
     // Nemo puts each path in double quotes (Quote=double), then splits the line as a shell would.
     for (const fs::directory_entry& action : fs::directory_iterator(dir / "home/data/nemo/actions")) {
         check("Nemo", KeyValues(action.path(), "Name").at(0), [&](const std::string& folder) {
-            return shell(WithSelection(KeyValues(action.path(), "Exec").at(0), {folder},
-                                       [](const std::string& path) { return "\"" + path + "\""; }));
+            return shell(selecting(KeyValues(action.path(), "Exec").at(0), "\"" + folder + "\""));
         });
     }
     // Thunar puts each path through g_shell_quote and runs the line with /bin/sh -c.
@@ -279,9 +243,7 @@ TEST_F(ServicesBus, EveryMenuCommandRunAsItsFileManagerRunsItReachesTheProviderW
         std::smatch declared;
         ASSERT_TRUE(std::regex_search(line, declared, std::regex(" request '(.*)' -- %F$"))) << line;
         check("Thunar", declared[1], [&](const std::string& folder) {
-            return shell(WithSelection(line, {folder}, [](const std::string& path) {
-                return "'" + std::regex_replace(path, std::regex("'"), "'\\''") + "'";
-            }));
+            return shell(selecting(line, "'" + std::regex_replace(folder, std::regex("'"), "'\\''") + "'"));
         });
     }
     // Dolphin runs the words before %F as the Exec key quotes them, then each selected path as a word.
@@ -293,60 +255,14 @@ TEST_F(ServicesBus, EveryMenuCommandRunAsItsFileManagerRunsItReachesTheProviderW
     ASSERT_EQ(names.size(), execs.size() + 1) << "the menu's name, then each action's";
     for (std::size_t action = 0; action < execs.size(); ++action) {
         check("Dolphin", names[action + 1], [&](const std::string& folder) {
-            return shell(execs[action].substr(0, execs[action].find("%F")) + "\"$@\"", {folder});
+            return shell(selecting(execs[action], "\"$@\""), {folder});
         });
     }
-    const std::vector<std::string> lines = busLines();
+    const std::vector<std::string> lines = logLines(bus->logPath());
     EXPECT_FALSE(std::any_of(lines.begin(), lines.end(), [](auto& line) { return line.starts_with("Unsupported"); }));
 }
 
-TEST_F(ServicesBus, AProviderStartedAfterUninstallBringsNoDeclarationBack) {
-    WriteFile(systemServices() + "/" + kServicesBusName + ".service", ActivationFileContent(CORVANE_BINARY));
-    ASSERT_EQ(corvane({"install-services"}).exitStatus, 0);
-    ASSERT_EQ(corvane({"install-services", "--uninstall"}).exitStatus, 0);
-    WriteFile(dir / "Folder/a.txt", "a");
-    const ProgramResult requested = request(kByExtension, dir / "Folder");
-    EXPECT_EQ(requested.exitStatus, 0) << requested.err;
-    EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a");
-    std::vector<std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(dir / "home")) {
-        // The request's journal is the run's record, no declaration.
-        if (!entry.is_directory() && !entry.path().string().starts_with(dir / "home/.local/state/corvane/")) {
-            files.push_back(entry.path());
-        }
-    }
-    EXPECT_EQ(files, std::vector<std::string>{});
-}
-
-TEST_F(ServicesBus, TheProviderRefreshesTheDeclarationsStillInPlaceAndNoOthers) {
-    ASSERT_EQ(corvane({"install-services"}).exitStatus, 0);
-    const std::string nemo = dir / "home/data/nemo/actions/corvane-aggregate-files-by-extension.nemo_action";
-    const std::string script = dir / ("home/data/nautilus/scripts/Corvane/" + kByMimeType);
-    const std::string uca = dir / "home/config/Thunar/uca.xml";
-    const std::string freshNemo = ReadFile(nemo);
-    std::string freshActions;
-    std::size_t removed = 0;
-    ASSERT_TRUE(
-        RemoveThunarActions(ReadFile(uca), {"corvane-aggregate-files-by-mime-type"}, freshActions, removed, nullptr));
-    // As an older program at another path left them, less what the user took out since.
-    const auto stale = [](std::string text) {
-        for (std::size_t at; (at = text.find(CORVANE_BINARY)) != std::string::npos;) {
-            text.replace(at, std::string_view(CORVANE_BINARY).size(), "/opt/old/corvane");
-        }
-        return text;
-    };
-    WriteFile(nemo, stale(freshNemo));
-    WriteFile(uca, stale(freshActions));
-    fs::remove(script);
-    WriteFile(dir / "Folder/a.txt", "a");
-    const ProgramResult requested = request(kByExtension, dir / "Folder");
-    ASSERT_EQ(requested.exitStatus, 0) << requested.err;
-    EXPECT_EQ(ReadFile(nemo), freshNemo);
-    EXPECT_EQ(ReadFile(uca), freshActions);
-    EXPECT_FALSE(fs::exists(script));
-}
-
-TEST_F(ServicesBus, OneProviderServesAnyClientAndRefusesBadCallsAndRelativePaths) {
+TEST_F(ServicesBus, OneProviderServesAnyClientRefusesBadCallsAndRelativePathsAndIsWaitedForPastTheBusTimeout) {
     auto provider = serve();
     const ProgramResult second = corvane({"serve"});
     EXPECT_EQ(second.exitStatus, 1);
@@ -359,9 +275,7 @@ TEST_F(ServicesBus, OneProviderServesAnyClientAndRefusesBadCallsAndRelativePaths
         EXPECT_NE(refused.err.find("org.freedesktop.DBus.Error.InvalidArgs"), std::string::npos) << refused.err;
     }
     WriteFile(dir / "Folder/a.txt", "a");
-    const ProgramResult sent = dbusSend({"array:string:" + dir / "Folder", "string:" + kByExtension});
-    EXPECT_EQ(sent.exitStatus, 0) << sent.err;
-    EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a");
+    EXPECT_EQ(dbusSend({"array:string:" + dir / "Folder", "string:" + kByExtension}).exitStatus, 0);
     // A relative path would be read against the provider's own working folder, which is nobody's.
     WriteFile(dir / "Relative/b.txt", "b");
     const std::string relative = fs::relative(dir / "Relative").string();
@@ -375,13 +289,23 @@ TEST_F(ServicesBus, OneProviderServesAnyClientAndRefusesBadCallsAndRelativePaths
     const ProgramResult invalid =
         RunCorvaneWithin(std::chrono::seconds(10), {"request", std::string(16384, '\xFF'), dir.path()}, environment());
     EXPECT_FALSE(invalid.timedOut) << "16 KB take longer than 10 s to repair";
-    EXPECT_EQ(serveLines(), (std::vector<std::string>{
-                                "Aggregating folder Folder", "Moving: " + dir / "Folder/a.txt", "Moved \"a.txt\" to \"txt\"",
-                                "Refused \"" + relative + "\": a request names its folders by absolute path",
-                                "Unsupported command: " + repaired}));
+    EXPECT_EQ(logLines(serveLog()), (std::vector<std::string>{
+                                        "Aggregating folder Folder", "Moving: " + dir / "Folder/a.txt",
+                                        "Moved \"a.txt\" to \"txt\"",
+                                        "Refused \"" + relative + "\": a request names its folders by absolute path",
+                                        "Unsupported command: " + repaired}));
+    // Well past the default timeout the client was given, the stopped provider has not even started.
+    std::map<std::string, std::string> impatient = environment();
+    impatient["SYSTEMD_BUS_TIMEOUT"] = "100ms";
+    provider->signal(SIGSTOP);
+    BackgroundProgram client({CORVANE_BINARY, "request", kByMimeType, dir / "Folder"}, impatient, dir / "client.log");
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    provider->signal(SIGCONT);
+    EXPECT_EQ(client.wait(), 0) << ReadFile(dir / "client.log");
+    EXPECT_EQ(ReadFile(dir / "Folder/text:plain/a.txt"), "a");
 }
 
-TEST_F(ServicesBus, RequestsSentBackToBackRunOneAfterTheOtherInArrivalOrder) {
+TEST_F(ServicesBus, RequestsRunOneAfterTheOtherInArrivalOrderAndLeaveNoDescriptorOpen) {
     auto provider = serve();
     constexpr int kFiles = 150;
     MakeFiles(dir / "Shared", kFiles);
@@ -406,15 +330,14 @@ TEST_F(ServicesBus, RequestsSentBackToBackRunOneAfterTheOtherInArrivalOrder) {
     }
     EXPECT_EQ(replies, (std::vector<std::string>{kByExtension, kByMimeType}));
     std::string order;
-    for (const std::string& line : serveLines()) {
+    for (const std::string& line : logLines(serveLog())) {
         if (line.starts_with("Moved ")) {
             order += line.ends_with(" to \"txt\"") ? 'E' : 'M';
         }
     }
     EXPECT_EQ(order, std::string(kFiles, 'E') + std::string(kFiles, 'M'));
-}
 
-TEST_F(ServicesBus, TheProviderHoldsNoMoreDescriptorsAfterManyRequestsThanAfterTheFirst) {
+    // Recursion on, so that each request also opens and lets go of a subfolder's pool.
     constexpr int kRequests = 201;
     const auto folder = [this](int request) { return dir / ("Many/F" + std::to_string(request)); };
     for (int request = 0; request < kRequests; ++request) {
@@ -422,11 +345,7 @@ TEST_F(ServicesBus, TheProviderHoldsNoMoreDescriptorsAfterManyRequestsThanAfterT
         WriteFile(folder(request) + "/b.pdf", "b");
         WriteFile(folder(request) + "/Sub/c.txt", "c");
     }
-    // Recursion on, so that each request also opens and lets go of a subfolder's pool.
     ASSERT_EQ(corvane({"defaults", "write", "RecurseFolders", "-bool", "true"}).exitStatus, 0);
-    auto provider = serve();
-    auto connection = sdbus::createSessionBusConnectionWithAddress(bus->address());
-    auto proxy = sdbus::createProxy(*connection, kServicesBusName, kServicesObjectPath);
     const auto handle = [&](int request) {
         sdbus::MethodCall call = proxy->createMethodCall(kServicesInterface, kServicesMethod);
         call << std::vector<std::string>{folder(request)} << kByExtension;
@@ -436,7 +355,7 @@ TEST_F(ServicesBus, TheProviderHoldsNoMoreDescriptorsAfterManyRequestsThanAfterT
         const fs::directory_iterator fds("/proc/" + std::to_string(provider->pid()) + "/fd");
         return std::distance(fs::begin(fds), fs::end(fds));
     };
-    // Whatever the provider keeps open for good is open once the first request has been handled.
+    // Whatever the provider keeps open for good is open once a request with recursion has been handled.
     handle(0);
     const auto afterFirst = heldDescriptors();
     for (int request = 1; request < kRequests; ++request) {
@@ -446,7 +365,7 @@ TEST_F(ServicesBus, TheProviderHoldsNoMoreDescriptorsAfterManyRequestsThanAfterT
     EXPECT_EQ(ReadFile(folder(kRequests - 1) + "/Sub/txt/c.txt"), "c");
 }
 
-// Serves in this process so that the mode can be read; the child's SIGTERM, held back until collected, ends it.
+// Serves in this process so that the mode can be read; the client's SIGTERM, held back until collected, ends it.
 TEST_F(ServicesBus, TheModePersistsAndRecurseFoldersIsReadAtEveryFolder) {
     for (const std::string folder : {"A", "B", "C"}) {
         WriteFile(dir / (folder + "/top.txt"), "top");
@@ -462,14 +381,13 @@ TEST_F(ServicesBus, TheModePersistsAndRecurseFoldersIsReadAtEveryFolder) {
     sigaddset(&term, SIGTERM);
     sigset_t previous;
     sigprocmask(SIG_BLOCK, &term, &previous);
-    const pid_t client = fork();
-    if (client == 0) {
-        const bool served = WaitForBusName(bus->address(), kServicesBusName) &&
-                            corvane({"request", kByMimeType, dir / "A", dir / "B"}).exitStatus == 0 &&
-                            request("aggregate files by mime type", dir / "C").exitStatus == 0;
-        kill(getppid(), SIGTERM);
-        _exit(served ? 0 : 1);
-    }
+    bool requested = false;
+    std::thread client([&] {
+        requested = WaitForBusName(bus->address(), kServicesBusName) &&
+                    corvane({"request", kByMimeType, dir / "A", dir / "B"}).exitStatus == 0 &&
+                    request("aggregate files by mime type", dir / "C").exitStatus == 0;
+        kill(getpid(), SIGTERM);
+    });
     std::vector<std::string> lines;
     LogSink previousSink = SetLogSink([&](const std::string& line, LogPriority) {
         lines.push_back(line);
@@ -479,13 +397,12 @@ TEST_F(ServicesBus, TheModePersistsAndRecurseFoldersIsReadAtEveryFolder) {
     });
     const int served = RunServe();
     SetLogSink(std::move(previousSink));
-    int status = 0;
-    waitpid(client, &status, 0);
+    client.join();
     const timespec immediately{0, 0};
     sigtimedwait(&term, nullptr, &immediately);
     sigprocmask(SIG_SETMASK, &previous, nullptr);
     EXPECT_EQ(served, 0);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(requested);
     EXPECT_EQ(gCorvaneType, GroupingMode::byMimeType) << "kept through the unsupported request";
     EXPECT_EQ(ListNames(dir / "A/Sub"), std::vector<std::string>{"inner.txt"});
     EXPECT_EQ(ListNames(dir / "B/Sub").size(), 2u);
@@ -517,22 +434,26 @@ TEST_F(ServicesBus, SigtermMidRequestEndsTheProviderOnceAnsweredAndSigkillLeaves
     }
 }
 
-TEST_F(ServicesBus, TheClientWaitsLongerThanTheBusDefaultTimeout) {
-    auto provider = serve();
-    WriteFile(dir / "Folder/a.txt", "a");
-    std::map<std::string, std::string> impatient = environment();
-    impatient["SYSTEMD_BUS_TIMEOUT"] = "100ms";
-    provider->signal(SIGSTOP);
-    BackgroundProgram client({CORVANE_BINARY, "request", kByExtension, dir / "Folder"}, impatient, dir / "client.log");
-    // Well past the default timeout the client was given, the provider has not even started.
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    provider->signal(SIGCONT);
-    EXPECT_EQ(client.wait(), 0) << ReadFile(dir / "client.log");
-    EXPECT_EQ(ReadFile(dir / "Folder/txt/a.txt"), "a");
-}
-
 TEST_F(ServicesBus, EachRequestIsNotifiedWithAnUndoUnlessTheUserTurnedItOff) {
-    NotificationServer server(bus->address());
+    // A notification server that keeps each notification as "summary | body | actions".
+    std::mutex mutex;
+    std::vector<std::string> shown;
+    auto connection = sdbus::createSessionBusConnectionWithAddress(bus->address());
+    auto server = sdbus::createObject(*connection, "/org/freedesktop/Notifications");
+    server->registerMethod("Notify").onInterface(kNotifications).implementedAs(
+        [&](const std::string&, std::uint32_t, const std::string&, const std::string& summary, const std::string& body,
+            const std::vector<std::string>& actions, const std::map<std::string, sdbus::Variant>&, std::int32_t) {
+            const std::lock_guard<std::mutex> lock(mutex);
+            shown.push_back(summary + " | " + body + " |");
+            for (const std::string& action : actions) {
+                shown.back() += " " + action;
+            }
+            return static_cast<std::uint32_t>(shown.size());
+        });
+    server->registerSignal("ActionInvoked").onInterface(kNotifications).withParameters<std::uint32_t, std::string>();
+    server->finishRegistration();
+    connection->requestName(kNotifications);
+    connection->enterEventLoopAsync();
     auto provider = serve();
     WriteFile(dir / "Quiet/a.txt", "a");
     WriteFile(dir / "Downloads/b.txt", "b");
@@ -543,28 +464,33 @@ TEST_F(ServicesBus, EachRequestIsNotifiedWithAnUndoUnlessTheUserTurnedItOff) {
     ASSERT_EQ(corvane({"defaults", "delete", "ShowNotifications"}).exitStatus, 0);
     EXPECT_EQ(request(kByExtension, dir / "Downloads").exitStatus, 0);
     // Sent in order by the provider: had the first been told, it would come first.
-    EXPECT_EQ(server.shown(1),
-              std::vector<std::string>{"Tidied Downloads | 2 copied and 0 moved into 2 folders, 1 left alone."});
-
-    // The notification offers Undo, and choosing it takes the request back.
-    EXPECT_EQ(server.actions(1), (std::vector<std::string>{"undo", "Undo"}));
-    server.choose(1, "undo");
+    const auto notified = [&] {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return shown;
+    };
+    WaitUntil([&] { return !notified().empty(); });
+    EXPECT_EQ(notified(), std::vector<std::string>{"Tidied Downloads | 2 copied and 0 moved into 2 folders, "
+                                                   "1 left alone. | undo Undo"});
+    // Choosing Undo in the notification takes the request back.
+    server->emitSignal("ActionInvoked").onInterface(kNotifications).withArguments(1u, std::string("undo"));
     WaitUntil([&] { return ListNames(dir / "Downloads").size() == 3; });
     EXPECT_EQ(ListNames(dir / "Downloads"), (std::vector<std::string>{"b.txt", "c.pdf", "notes"}));
 
     // Other programs preview a request and undo one over the bus.
-    auto connection = sdbus::createSessionBusConnectionWithAddress(bus->address());
-    auto corvane = sdbus::createProxy(*connection, kServicesBusName, kServicesObjectPath);
+    auto client = sdbus::createSessionBusConnectionWithAddress(bus->address());
+    auto corvane = sdbus::createProxy(*client, kServicesBusName, kServicesObjectPath);
     std::vector<std::string> lines;
     corvane->callMethod(kServicesPreviewMethod)
         .onInterface(kServicesInterface)
         .withArguments(std::vector<std::string>{dir / "Downloads"}, kByExtension)
         .storeResultsTo(lines);
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "Would make folder \"" + dir / "Downloads/txt" + "\""), lines.end());
+    EXPECT_TRUE(Contains(lines, "Would make folder \"" + dir / "Downloads/txt" + "\""));
     EXPECT_EQ(ListNames(dir / "Downloads").size(), 3u);
     std::string summary;
     std::vector<std::string> kept;
-    corvane->callMethod(kServicesUndoMethod).onInterface(kServicesInterface).withArguments(std::string()).storeResultsTo(
-        summary, kept);
+    corvane->callMethod(kServicesUndoMethod)
+        .onInterface(kServicesInterface)
+        .withArguments(std::string())
+        .storeResultsTo(summary, kept);
     EXPECT_NE(summary.find("was already undone"), std::string::npos) << summary;
 }

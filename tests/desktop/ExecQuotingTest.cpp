@@ -2,27 +2,12 @@
 // whole from the parser that reads it.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "desktop/ExecQuoting.h"
+#include "support/RunProgram.h"
 
 using namespace corvane;
-
-namespace {
-
-// What /bin/sh makes of the quoted word: the word itself when the quoting is right.
-std::string ThroughShell(const std::string& quoted) {
-    FILE* shell = popen(("printf '%s' " + quoted).c_str(), "r");
-    std::string out;
-    for (int c; (c = std::fgetc(shell)) != EOF;) {
-        out += static_cast<char>(c);
-    }
-    pclose(shell);
-    return out;
-}
-
-}  // namespace
 
 TEST(ExecQuoting, QuotesEachWordSoThatItsParserReadsItBackWhole) {
     const struct { std::string word, shell, desktop; const char* proves; } rows[] = {
@@ -32,12 +17,16 @@ TEST(ExecQuoting, QuotesEachWordSoThatItsParserReadsItBackWhole) {
         {"", "''", "\"\"", "an empty word is still a word"},
         {"~user", "'~user'", "\"~user\"", "a tilde is never expanded"},
     };
+    // What /bin/sh makes of the quoted word: the word itself when the quoting is right.
+    const auto throughShell = [](const std::string& quoted) {
+        return RunCorvane({"-c", "printf %s " + quoted}, {}, {}, "sh").out;
+    };
     for (const auto& row : rows) {
         EXPECT_EQ(ShellQuote(row.word), row.shell) << row.proves;
         EXPECT_EQ(DesktopExecQuote(row.word), row.desktop) << row.proves;
-        EXPECT_EQ(ThroughShell(ShellQuote(row.word)), row.word) << row.proves;
+        EXPECT_EQ(throughShell(ShellQuote(row.word)), row.word) << row.proves;
         // KIO and GLib read the desktop quoting as the shell reads double quotes.
-        EXPECT_EQ(ThroughShell(DesktopExecQuote(row.word)), row.word) << row.proves;
+        EXPECT_EQ(throughShell(DesktopExecQuote(row.word)), row.word) << row.proves;
     }
     EXPECT_EQ(KeyFileEscape("\"a\\\\b\""), "\"a\\\\\\\\b\"") << "a backslash in a quoted argument becomes four";
     EXPECT_EQ(KeyFileEscape(" lead and\ttab\nline"), "\\slead and\\ttab\\nline");

@@ -60,27 +60,25 @@ TEST(ThunarActions, MergeKeepsTheUsersActionsReplacesOursInPlaceOrMakesAFileOfOu
     EXPECT_EQ(fromBlank, once);
 }
 
-TEST(ThunarActions, RemoveTakesOutExactlyOurs) {
+TEST(ThunarActions, RemoveTakesOutExactlyOursAndRefreshReplacesOnlyTheActionsStillThere) {
     std::string merged;
-    ASSERT_TRUE(MergeThunarActions(kThunarsOwn, {Ours("corvane-a", "x %F"), Ours("corvane-b", "y %F")}, merged, nullptr));
-    std::size_t removed = 0;
-    ASSERT_TRUE(RemoveThunarActions(merged, {"corvane-a", "corvane-b", "corvane-c"}, merged, removed, nullptr));
-    EXPECT_EQ(removed, 2u);
-    EXPECT_EQ(ActionsOf(merged), (std::vector<std::string>{"1-1=exo-open %f", "1-2=ls %F && wc"}));
-}
-
-TEST(ThunarActions, RefreshReplacesOnlyTheActionsStillThere) {
-    std::string merged;
-    ASSERT_TRUE(MergeThunarActions(kThunarsOwn, {Ours("corvane-a", "old %F")}, merged, nullptr));
+    ASSERT_TRUE(MergeThunarActions(kThunarsOwn, {Ours("corvane-a", "old %F"), Ours("corvane-b", "y %F")}, merged,
+                                   nullptr));
+    std::string remaining;
+    std::size_t count = 0;
+    ASSERT_TRUE(RemoveThunarActions(merged, {"corvane-b", "corvane-c"}, remaining, count, nullptr));
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(ActionsOf(remaining),
+              (std::vector<std::string>{"1-1=exo-open %f", "1-2=ls %F && wc", "corvane-a=old %F"}));
     std::string refreshed;
-    std::size_t present = 0;
-    ASSERT_TRUE(RefreshThunarActions(merged, {Ours("corvane-a", "new %F"), Ours("corvane-b", "new %F")}, refreshed,
-                                     present, nullptr));
-    EXPECT_EQ(present, 1u);
+    ASSERT_TRUE(RefreshThunarActions(remaining, {Ours("corvane-a", "new %F"), Ours("corvane-b", "new %F")}, refreshed,
+                                     count, nullptr));
+    EXPECT_EQ(count, 1u);
     EXPECT_EQ(ActionsOf(refreshed),
               (std::vector<std::string>{"1-1=exo-open %f", "1-2=ls %F && wc", "corvane-a=new %F"}));
-    ASSERT_TRUE(RefreshThunarActions(kThunarsOwn, {Ours("corvane-a", "new %F")}, refreshed, present, nullptr));
-    EXPECT_EQ(present, 0u);
+    ASSERT_TRUE(RemoveThunarActions(refreshed, {"corvane-a"}, remaining, count, nullptr));
+    ASSERT_TRUE(RefreshThunarActions(remaining, {Ours("corvane-a", "new %F")}, refreshed, count, nullptr));
+    EXPECT_EQ(count, 0u);
     EXPECT_EQ(ActionsOf(refreshed), (std::vector<std::string>{"1-1=exo-open %f", "1-2=ls %F && wc"}));
 }
 

@@ -13,31 +13,11 @@
 
 using namespace corvane;
 
-namespace {
-
 const std::string kUuid = "[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}";
 
-std::string NewNameFor(const TempDir& dir, const std::string& name, bool clash = true) {
-    WriteFile(dir / ("src/" + name), "incoming");
-    WriteFile(dir / ("dest/" + (clash ? name : "other")), "already there");
-    const FSRef destination = EntryRef(dir / "dest");
-    const FSRef item = EntryRef(dir / ("src/" + name));
-    const std::optional<std::u16string> units = RenameDuplicateFile(&destination, &item);
-    if (!units) {
-        return "(none)";
-    }
-    return std::string(units->begin(), units->end());
-}
-
-}  // namespace
-
-TEST(RenameDuplicateFile, FormsStemUuidExtension) {
-    struct Row {
-        std::string name;
-        std::string pattern;
-        const char* proves;
-    };
-    const Row rows[] = {
+// The name that a clash gives the incoming item; MoveObjectPath's clash shows it is given only on a clash.
+TEST(UniqueNameLike, FormsStemUuidExtension) {
+    const std::tuple<std::string, std::string, const char*> rows[] = {
         {"report.txt", "report - " + kUuid + "\\.txt", "the UUID goes between stem and extension"},
         {"README", "README - " + kUuid, "no extension: the whole name, then the UUID"},
         {"archive.tar.gz", "archive\\.tar - " + kUuid + "\\.gz", "only the last extension moves behind the UUID"},
@@ -45,16 +25,13 @@ TEST(RenameDuplicateFile, FormsStemUuidExtension) {
         {"Report.PDF", "Report - " + kUuid + "\\.PDF", "letter case of the extension is kept"},
         {"a.b.a.b", "a\\.b\\.a - " + kUuid + "\\.b", "the last occurrence of the extension is cut"},
     };
-    for (const Row& row : rows) {
-        TempDir dir;
-        const std::string made = NewNameFor(dir, row.name);
-        EXPECT_TRUE(std::regex_match(made, std::regex(row.pattern))) << row.proves << ": " << made;
+    for (const auto& [name, pattern, proves] : rows) {
+        const std::string made = UniqueNameLike(name);
+        EXPECT_TRUE(std::regex_match(made, std::regex(pattern))) << proves << ": " << made;
     }
-    const TempDir dir;
-    EXPECT_EQ(NewNameFor(dir, "report.txt", false), "(none)") << "a free name needs no new name";
 }
 
-TEST(MoveObjectPath, CopyAndMoveCarryTheComment) {
+TEST(MoveObjectPath, CopyAndMoveCarryTheCommentAnItemAlreadyThereIsLeftAloneAndUnresolvablePathsFail) {
     TempDir dir;
     SKIP_WITHOUT_USER_XATTRS(dir.path());
     const std::string comment = "caf\xc3\xa9 \xf0\x9f\x93\x8e";
@@ -69,7 +46,14 @@ TEST(MoveObjectPath, CopyAndMoveCarryTheComment) {
     EXPECT_EQ(MoveObjectPath(dir / "Folder/txt/a.txt", dir / "Folder/2007", 0), 1);
     EXPECT_NE(access((dir / "Folder/txt/a.txt").c_str(), F_OK), 0) << "a move takes the item away";
     EXPECT_EQ(GetXattr(dir / "Folder/2007/a.txt", "user.xdg.comment"), comment);
+    // Neither an item already in place nor a missing one is logged.
+    EXPECT_EQ(MoveObjectPath(dir / "Folder/a.txt", dir / "Folder", 1), 1);
+    EXPECT_EQ(ListNames(dir / "Folder"), (std::vector<std::string>{"2007", "a.txt", "txt"}));
+    EXPECT_EQ(MoveObjectPath(dir / "Folder/missing.txt", dir / "Folder", 1), 0);
     EXPECT_EQ(log.lines(), (std::vector<std::string>{"Moved \"a.txt\" to \"txt\"", "Moved \"a.txt\" to \"2007\""}));
+    EXPECT_EQ(MoveObjectPath(dir / "Folder/a.txt", dir / "Folder/nowhere", 1), 0);
+    EXPECT_EQ(log.failures(), std::vector<std::string>{"An error occurred moving an object. Error number = -43"});
+    EXPECT_EQ(log.lines().size(), 3u);
 }
 
 TEST(MoveObjectPath, ADestinationWithoutAttributesFailsACopysCommentAndRefusesAMove) {
@@ -116,49 +100,30 @@ TEST(MoveObjectPath, ADestinationWithoutAttributesFailsACopysCommentAndRefusesAM
     EXPECT_EQ(log.failures(), std::vector<std::string>{log.lines()[3]}) << "only the failure is a warning";
 }
 
-TEST(MoveObjectPath, ClashGivesIncomingItemANewNameAndKeepsTheOldOne) {
-    for (const signed char copy : {1, 0}) {
+TEST(MoveObjectPath, ClashGivesIncomingItemANewNameAndKeepsTheOldOneOrFailsWithoutLosingAnything) {
+    const std::string tooLong = std::string(240, 'n') + ".txt";  // no room left for the UUID
+    for (const auto& [name, copy] : {std::pair<std::string, signed char>{"report.txt", 1}, {"report.txt", 0},
+                                     {tooLong, 0}}) {
         TempDir dir;
-        WriteFile(dir / "Folder/report.txt", "new");
-        WriteFile(dir / "Folder/txt/report.txt", "old");
+        WriteFile(dir / ("Folder/" + name), "new");
+        WriteFile(dir / ("Folder/txt/" + name), "old");
         LogCapture log;
-        EXPECT_EQ(MoveObjectPath(dir / "Folder/report.txt", dir / "Folder/txt", copy), 1);
-        EXPECT_EQ(ReadFile(dir / "Folder/txt/report.txt"), "old");
+        EXPECT_EQ(MoveObjectPath(dir / ("Folder/" + name), dir / "Folder/txt", copy), name == tooLong ? 0 : 1);
+        EXPECT_EQ(ReadFile(dir / ("Folder/txt/" + name)), "old");
         const std::vector<std::string> names = ListNames(dir / "Folder/txt");
+        ASSERT_EQ(log.lines().size(), 1u);
+        if (name == tooLong) {
+            EXPECT_EQ(ReadFile(dir / ("Folder/" + name)), "new");
+            EXPECT_EQ(names.size(), 1u);
+            EXPECT_TRUE(log.lines()[0].starts_with("An error occurred: -")) << log.lines()[0];
+            continue;
+        }
         ASSERT_EQ(names.size(), 2u);
-        const std::string& renamed = names[0] == "report.txt" ? names[1] : names[0];
+        const std::string& renamed = names[0] == name ? names[1] : names[0];
         EXPECT_TRUE(std::regex_match(renamed, std::regex("report - " + kUuid + "\\.txt"))) << renamed;
         EXPECT_EQ(ReadFile(dir / ("Folder/txt/" + renamed)), "new");
-        ASSERT_EQ(log.lines().size(), 1u);
         EXPECT_EQ(log.lines()[0], "Moved \"" + renamed + "\" to \"txt\"");
     }
-}
-
-TEST(MoveObjectPath, AnItemAlreadyThereIsLeftAloneSilentlyAndUnresolvablePathsFail) {
-    TempDir dir;
-    WriteFile(dir / "Folder/a.txt", "alpha");
-    LogCapture log;
-    EXPECT_EQ(MoveObjectPath(dir / "Folder/a.txt", dir / "Folder", 1), 1);
-    EXPECT_EQ(ListNames(dir / "Folder"), std::vector<std::string>{"a.txt"});
-    EXPECT_EQ(MoveObjectPath(dir / "Folder/missing.txt", dir / "Folder", 1), 0);
-    EXPECT_TRUE(log.lines().empty()) << "neither is logged";
-    EXPECT_EQ(MoveObjectPath(dir / "Folder/a.txt", dir / "Folder/nowhere", 1), 0);
-    EXPECT_EQ(log.lines(), std::vector<std::string>{"An error occurred moving an object. Error number = -43"});
-    EXPECT_EQ(log.failures(), log.lines());
-}
-
-TEST(MoveObjectPath, NameTooLongForTheUuidFailsWithoutLosingAnything) {
-    TempDir dir;
-    const std::string name = std::string(240, 'n') + ".txt";
-    WriteFile(dir / ("Folder/" + name), "new");
-    WriteFile(dir / ("Folder/txt/" + name), "old");
-    LogCapture log;
-    EXPECT_EQ(MoveObjectPath(dir / ("Folder/" + name), dir / "Folder/txt", 0), 0);
-    EXPECT_EQ(ReadFile(dir / ("Folder/" + name)), "new");
-    EXPECT_EQ(ReadFile(dir / ("Folder/txt/" + name)), "old");
-    EXPECT_EQ(ListNames(dir / "Folder/txt").size(), 1u);
-    ASSERT_EQ(log.lines().size(), 1u);
-    EXPECT_TRUE(log.lines()[0].starts_with("An error occurred: -")) << log.lines()[0];
 }
 
 TEST(FSCreateDirectory, FindsAnyExistingItemOrMakesAFolderAndAFailedLookupGivesNoUsableReference) {
@@ -189,7 +154,7 @@ TEST(FSGetParentRef, VolumeRootHasNone) {
     EXPECT_EQ(FSGetParentRef(&root, nullptr), paramErr);
 }
 
-TEST(DirectoryListing, FilesKeepTheListingOrderAndNothingToListGivesNoList) {
+TEST(DirectoryListing, FilesKeepTheListingOrderNothingToListGivesNoListAndDotNamesOrTheFlagAreInvisible) {
     TempDir dir;
     for (const char* item : {"one.txt", "two.pdf", "three", "Sub1/", "Sub2/", "Tool.app/Contents/Info.plist"}) {
         std::string path = dir / (std::string("Folder/") + item);
@@ -207,7 +172,7 @@ TEST(DirectoryListing, FilesKeepTheListingOrderAndNothingToListGivesNoList) {
     std::vector<std::string> expected = names(GetDirectoryItemsList(&folder));
     ASSERT_EQ(expected.size(), 6u);
     std::erase_if(expected, [](const std::string& name) { return name.starts_with("Sub"); });
-    EXPECT_EQ(names(GetDirectoryFilesList(&folder)), expected) << "files and packages, in the order of the full listing";
+    EXPECT_EQ(names(GetDirectoryFilesList(&folder)), expected) << "files and packages, in the full listing's order";
     const FSRef empty = EntryRef(dir / "Empty");
     const FSRef file = EntryRef(dir / "Folder/one.txt");
     EXPECT_TRUE(GetDirectoryItemsList(&empty).empty() && GetDirectoryItemsList(&file).empty() &&
@@ -219,17 +184,15 @@ TEST(DirectoryListing, FilesKeepTheListingOrderAndNothingToListGivesNoList) {
     EXPECT_NE(FSGetDirectoryItems(&file, &collection, &count, &changed), noErr);
     EXPECT_EQ(count, 0u);
     EXPECT_TRUE(collection.empty());
-}
 
-TEST(ItemTests, InvisibleAreDotNamesAndFilesWithTheInvisibleFlag) {
-    TempDir dir;
     SKIP_WITHOUT_USER_XATTRS(dir.path());
     // The Finder information as the original platform stores it: big-endian, flags at bytes 8-9.
     std::string flagged(32, '\0');
     flagged[8] = static_cast<char>(kIsInvisible >> 8);
     flagged[9] = static_cast<char>(kIsInvisible & 0xFF);
     const std::pair<const char*, bool> rows[] = {
-        {".dotfile", true}, {"flagged.txt", true}, {"plain.txt", false}, {"FlaggedFolder/", false}, {".dotfolder/", true},
+        {".dotfile", true}, {"flagged.txt", true}, {"plain.txt", false}, {"FlaggedFolder/", false},
+        {".dotfolder/", true},
     };
     for (const auto& [name, invisible] : rows) {
         const std::string path = dir / name;
