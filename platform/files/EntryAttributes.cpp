@@ -2,10 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -15,6 +19,31 @@
 namespace corvane {
 
 namespace {
+
+// The *xattrat calls (Linux 6.13) take the entry as a name in the folder, as fstatat does; before
+// them the entry is reached through /proc. Their numbers are the same on every architecture.
+constexpr long kSetXattrAt = 463;
+constexpr long kGetXattrAt = 464;
+constexpr long kRemoveXattrAt = 466;
+constexpr dev_t kKernel = 0;
+
+struct XattrArgs {
+    std::uint64_t value;
+    std::uint32_t size;
+    std::uint32_t flags;
+};
+
+// Asked with a size the kernel refuses before it looks at anything else: EINVAL means the calls are
+// there, where an old kernel says ENOSYS and a sandbox that filters them may say EPERM.
+bool HaveAttributeCallsAt() {
+    static const bool have = syscall(kGetXattrAt, -1, nullptr, 0, nullptr, nullptr, 0) == -1 && errno == EINVAL;
+    return have && FileSystemHas(kKernel, kAttributeCallsAt);
+}
+
+XattrArgs ArgsFor(const void* value, std::size_t size) {
+    return {reinterpret_cast<std::uintptr_t>(value),
+            static_cast<std::uint32_t>(std::min<std::size_t>(size, std::numeric_limits<std::uint32_t>::max())), 0};
+}
 
 // /proc/self/fd/N leads straight to the open folder, so only the last name is looked up, and the
 // l-calls do not follow it.
@@ -51,6 +80,10 @@ bool UserAttributesStorable(int folder) {
 }  // namespace
 
 ssize_t GetEntryAttribute(int folder, const char* name, const char* attribute, void* value, std::size_t size) {
+    if (HaveAttributeCallsAt()) {
+        XattrArgs args = ArgsFor(value, size);
+        return syscall(kGetXattrAt, folder, name, AT_SYMLINK_NOFOLLOW, attribute, &args, sizeof args);
+    }
     if (HaveProcDescriptors()) {
         return lgetxattr(ThroughDescriptor(folder, name).c_str(), attribute, value, size);
     }
@@ -63,6 +96,10 @@ int SetEntryAttribute(int folder, const char* name, const char* attribute, const
         errno = ENOTSUP;
         return -1;
     }
+    if (HaveAttributeCallsAt()) {
+        XattrArgs args = ArgsFor(value, size);
+        return static_cast<int>(syscall(kSetXattrAt, folder, name, AT_SYMLINK_NOFOLLOW, attribute, &args, sizeof args));
+    }
     if (HaveProcDescriptors()) {
         return lsetxattr(ThroughDescriptor(folder, name).c_str(), attribute, value, size, 0);
     }
@@ -71,6 +108,9 @@ int SetEntryAttribute(int folder, const char* name, const char* attribute, const
 }
 
 int RemoveEntryAttribute(int folder, const char* name, const char* attribute) {
+    if (HaveAttributeCallsAt()) {
+        return static_cast<int>(syscall(kRemoveXattrAt, folder, name, AT_SYMLINK_NOFOLLOW, attribute));
+    }
     if (HaveProcDescriptors()) {
         return lremovexattr(ThroughDescriptor(folder, name).c_str(), attribute);
     }

@@ -17,6 +17,7 @@ enum FileSystemFeature : unsigned {
     kModes = 1U << 5,               ///< fchmod to any permission bits
     kUserAttributes = 1U << 6,      ///< extended attributes of the user namespace
     kFolderOverEmpty = 1U << 7,     ///< a rename of a folder onto an empty folder, which it replaces
+    kAttributeCallsAt = 1U << 8,    ///< getxattrat and its kin, a feature of the kernel (asked of device 0)
 };
 
 /// Whether the feature is worth trying on the file system of device.

@@ -31,7 +31,8 @@ inline std::vector<Withheld> EveryFeatureSetting() {
             {kCloning, "NoClone"},
             {kKernelCopy, "NoCopyFileRange"},
             {kRenameNoReplace | kHardLinks, "NoRenameNoReplaceNoLinks"},
-            {kUnnamedTemporaries | kRenameNoReplace | kCloning | kKernelCopy | kHardLinks | kFolderOverEmpty,
+            {kUnnamedTemporaries | kRenameNoReplace | kCloning | kKernelCopy | kHardLinks | kFolderOverEmpty |
+                 kAttributeCallsAt,
              "NoOptionalFeature"}};
 }
 

@@ -6,6 +6,7 @@
 #include "platform/files/HFSPaths.h"
 #include "platform/finder/Finder.h"
 #include "support/TempDir.h"
+#include "support/WithheldFeatures.h"
 
 using namespace corvane;
 
@@ -42,8 +43,16 @@ Answer Ask(const std::string& path, std::optional<std::u16string> set = {}, Desc
 } // namespace
 
 // Comments round-trip as UTF-8 in user.xdg.comment, of files and folders; vanished items, comments that
-// are no UTF-8 and stores that refuse are answered with their error.
-TEST(Finder, CommentsRoundTripAsUTF8AndRefusalsAreAnswered) {
+// are no UTF-8 and stores that refuse are answered with their error. Kernels before getxattrat reach
+// the entry through /proc instead.
+class Finder : public WithheldFeaturesTest {};
+
+INSTANTIATE_TEST_SUITE_P(AttributeCalls, Finder,
+                         ::testing::Values(Withheld{0, "AttributeCallsAt"},
+                                           Withheld{kAttributeCallsAt, "AttributesThroughProc"}),
+                         SettingName);
+
+TEST_P(Finder, CommentsRoundTripAsUTF8AndRefusalsAreAnswered) {
     const TempDir dir;
     SKIP_WITHOUT_USER_XATTRS(dir.path());
     const std::string file = dir / "file: a.txt";
