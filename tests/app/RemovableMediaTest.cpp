@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
-#include <fstream>
 
 #include "support/PrivateBus.h"
 #include "support/TempDir.h"
@@ -22,16 +20,6 @@ namespace {
 bool Succeeds(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
-
-bool KernelHas(const std::string& type) {
-    std::ifstream in("/proc/filesystems");
-    for (std::string line; std::getline(in, line);) {
-        if (line.ends_with("\t" + type)) {
-            return true;
-        }
-    }
-    return false;
-}
 
 // A fresh image of kind ("vfat" or "exfat") mounted on at: by the kernel where it has the file
 // system, else by fusefat or exfat-fuse; unmounted, even when the test fails, when it goes.
@@ -48,7 +36,8 @@ public:
             reason = mkfs + " is missing (Debian " + (fat ? "dosfstools" : "exfatprogs") + ", scripts/setup)";
         } else if (!Succeeds("truncate -s 256M " + Quoted(image)) || !Succeeds(mkfs + " " + Quoted(image))) {
             reason = "could not make the image";
-        } else if (KernelHas(kind) && Succeeds("mount -o loop -t " + kind + " " + Quoted(image) + " " + Quoted(at))) {
+        } else if (Succeeds("grep -qw " + kind + " /proc/filesystems") &&
+                   Succeeds("mount -o loop -t " + kind + " " + Quoted(image) + " " + Quoted(at))) {
             how = "kernel " + kind;
         } else if (access("/dev/fuse", R_OK | W_OK) != 0 || !Succeeds("command -v " + fuse)) {
             reason = "the kernel has no " + kind + " and " + fuse + " or /dev/fuse is missing";
@@ -77,13 +66,8 @@ public:
 private:
     // exfat-fuse run by root wants a block device.
     bool AttachLoop(const std::string& image) {
-        FILE* out = popen(("losetup -f --show " + Quoted(image) + " 2>/dev/null").c_str(), "r");
-        char device[64] = {};
-        const bool attached = out != nullptr && std::fgets(device, sizeof device, out) != nullptr;
-        if (out != nullptr) {
-            pclose(out);
-        }
-        loop_ = attached ? std::string(device, std::strcspn(device, "\n")) : std::string();
+        const std::string device = RunCorvane({"-f", "--show", image}, {}, {}, "losetup").out;
+        loop_ = device.substr(0, device.find('\n'));
         return !loop_.empty();
     }
     std::string at_;
@@ -150,7 +134,8 @@ void EveryCommandIn(const std::string& root, const std::string& how, const std::
         const char* const keys[][2] = {{"/txt", "/jpg"}, {"/TEXT", "/JPEG"}, {"/text:plain", "/image:jpeg"}};
         if (refused) {
             EXPECT_EQ(ListNames(folder), untouched);
-            EXPECT_EQ(CountStartingWith(lines, "The folder \"text/plain\" could not be made in \"" + folder + "\"."), 1U);
+            const std::string unmade = "The folder \"text/plain\" could not be made in \"" + folder + "\".";
+            EXPECT_EQ(CountStartingWith(lines, unmade), 1U);
         } else if (command < 3) {
             EXPECT_EQ(ReadFile(folder + keys[command][0] + "/a.txt") + ReadFile(folder + keys[command][1] + "/b.jpg"),
                       "alphabeta");
@@ -160,7 +145,7 @@ void EveryCommandIn(const std::string& root, const std::string& how, const std::
             EXPECT_EQ(ReadFile(folder + "/2007/" + Formatted(kMarch5th2007, format) + "/a.txt"), "alpha");
             EXPECT_EQ(ReadFile(folder + "/2006/" + Formatted(kJanuary10th2006, format) + "/b.jpg"), "beta");
         } else if (born) {  // by birth, whatever the modification date
-            EXPECT_EQ(ReadFile(folder + "/" + Formatted(*born, "%Y") + "/" + Formatted(*born, format) + "/a.txt"), "alpha");
+            EXPECT_EQ(ReadFile(folder + Formatted(*born, "/%Y/") + Formatted(*born, format) + "/a.txt"), "alpha");
             EXPECT_EQ(ListNames(folder), (Names{Formatted(*born, "%Y"), "a.txt", "b.jpg", "notes"}));
         } else {
             EXPECT_EQ(ListNames(folder), untouched) << "no birth times here: every file stays";
@@ -187,49 +172,16 @@ TEST(CommandsOnTheLocalFileSystem, EveryCommand) {
     EveryCommandIn(dir.path(), "local", dir / "home");
 }
 
-TEST_P(RemovableMedia, EveryCommandOnTheCard) {
+// Every command on the card, then a run killed in the middle of a large copy there, after which the next
+// run leaves nothing behind.
+TEST_P(RemovableMedia, EveryCommandAndARunKilledInTheMiddleOfALargeCopyOnTheCard) {
     const std::string card = dir / "card";
     const MountedImage mounted(dir / "card.img", GetParam(), card);
     if (mounted.how.empty()) {
         GTEST_SKIP() << mounted.reason;
     }
     EveryCommandIn(card, mounted.how, dir / "home");
-}
 
-TEST_P(RemovableMedia, CommentsTheCardCannotKeepFailTheirFilesAndLeaveEveryoneElseThere) {
-    const std::string folder = dir / "photos";
-    WriteDated(folder + "/a.txt", "alpha", kMarch5th2007);
-    WriteDated(folder + "/b.txt", "beta", kMarch5th2007);
-    SKIP_WITHOUT_USER_XATTRS(folder);
-    SetXattr(folder + "/a.txt", "user.xdg.comment", "holiday");
-    // The extension's key folder, then the year folder, is the card.
-    for (const std::string key : {"txt", "2007"}) {
-        const MountedImage mounted(dir / "card.img", GetParam(), folder + "/" + key);
-        if (mounted.how.empty()) {
-            GTEST_SKIP() << mounted.reason;
-        }
-        const ProgramResult result =
-            Run(key == "txt" ? "Aggregate Files by Extension" : "Aggregate Files by Modification Date", folder);
-        const std::vector<std::string> lines = result.logLines();
-        SCOPED_TRACE(key + " on " + mounted.how + "\n" + result.err);
-        const std::string placed = key == "txt" ? folder + "/txt" : folder + "/2007/" + Formatted(kMarch5th2007, "%b %d, %Y");
-        EXPECT_EQ(ListNames(placed), (Names{"a.txt", "b.txt"})) << "a copy whose comment failed stays";
-        EXPECT_EQ(ReadFile(placed + "/a.txt") + ReadFile(placed + "/b.txt"), "alphabeta");
-        EXPECT_EQ(CountStartingWith(lines, "The file \"" + folder + "/a.txt\" could not be moved"), 1U);
-        EXPECT_EQ(CountStartingWith(lines, "The file \"" + folder + "/b.txt\" could not be moved"), 0U);
-        EXPECT_EQ(CountStartingWith(lines, "The file system of \"" + folder + "/" + key + "\" cannot store "), 1U);
-        EXPECT_EQ(result.exitStatus, 1);
-        EXPECT_EQ(GetXattr(folder + "/a.txt", "user.xdg.comment"), "holiday") << "the original keeps its comment";
-        EXPECT_EQ(TemporariesUnder(folder), Names{});
-    }
-}
-
-TEST_P(RemovableMedia, ARunKilledInTheMiddleOfALargeCopyLeavesNothingBehindAfterTheNextRun) {
-    const std::string card = dir / "card";
-    const MountedImage mounted(dir / "card.img", GetParam(), card);
-    if (mounted.how.empty()) {
-        GTEST_SKIP() << mounted.reason;
-    }
     const std::string folder = card + "/DCIM";
     const std::string big(96 << 20, 'v');
     // A small package first, so that the large one is copied the way this file system needs from the start.
@@ -250,6 +202,34 @@ TEST_P(RemovableMedia, ARunKilledInTheMiddleOfALargeCopyLeavesNothingBehindAfter
     const Names placed = ListNames(folder + "/app");
     EXPECT_EQ(CountStartingWith(placed, "Clip"), 1U) << "the partial copy is gone, its name taken anew";
     EXPECT_TRUE(ReadFile(folder + "/app/Clip.app/video") == big) << "the copy is whole";
+}
+
+TEST_P(RemovableMedia, CommentsTheCardCannotKeepFailTheirFilesAndLeaveEveryoneElseThere) {
+    const std::string folder = dir / "photos";
+    WriteDated(folder + "/a.txt", "alpha", kMarch5th2007);
+    WriteDated(folder + "/b.txt", "beta", kMarch5th2007);
+    SKIP_WITHOUT_USER_XATTRS(folder);
+    SetXattr(folder + "/a.txt", "user.xdg.comment", "holiday");
+    // The extension's key folder, then the year folder, is the card.
+    for (const std::string key : {"txt", "2007"}) {
+        const MountedImage mounted(dir / "card.img", GetParam(), folder + "/" + key);
+        if (mounted.how.empty()) {
+            GTEST_SKIP() << mounted.reason;
+        }
+        const ProgramResult result =
+            Run(key == "txt" ? "Aggregate Files by Extension" : "Aggregate Files by Modification Date", folder);
+        const std::vector<std::string> lines = result.logLines();
+        SCOPED_TRACE(key + " on " + mounted.how + "\n" + result.err);
+        const std::string placed = folder + (key == "txt" ? "/txt" : Formatted(kMarch5th2007, "/%Y/%b %d, %Y"));
+        EXPECT_EQ(ListNames(placed), (Names{"a.txt", "b.txt"})) << "a copy whose comment failed stays";
+        EXPECT_EQ(ReadFile(placed + "/a.txt") + ReadFile(placed + "/b.txt"), "alphabeta");
+        EXPECT_EQ(CountStartingWith(lines, "The file \"" + folder + "/a.txt\" could not be moved"), 1U);
+        EXPECT_EQ(CountStartingWith(lines, "The file \"" + folder + "/b.txt\" could not be moved"), 0U);
+        EXPECT_EQ(CountStartingWith(lines, "The file system of \"" + folder + "/" + key + "\" cannot store "), 1U);
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_EQ(GetXattr(folder + "/a.txt", "user.xdg.comment"), "holiday") << "the original keeps its comment";
+        EXPECT_EQ(TemporariesUnder(folder), Names{});
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(, RemovableMedia, ::testing::Values("vfat", "exfat"),
