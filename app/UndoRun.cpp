@@ -7,6 +7,7 @@
 #include "fileops/ObjectMover.h"
 #include "grouping/KeyFolders.h"
 #include "platform/base/Log.h"
+#include "platform/base/UnicodeText.h"
 #include "platform/files/AutoreleasePool.h"
 #include "platform/files/FSRefResolve.h"
 
@@ -124,14 +125,15 @@ private:
             return;
         }
         // Nothing is ever replaced: a name taken since the run gets a new name made unique.
+        // The journal holds POSIX names, the File Manager catalog names, in which a ':' is a '/'.
         std::string name = NameOf(entry.source);
-        if (FSObjectExists(&folder, name, nullptr)) {
+        if (FSObjectExists(&folder, WithSeparatorsSwapped(name), nullptr)) {
             const std::string taken = name;
             name = UniqueNameLike(name);
             NSLog("The name \"%@\" is taken in \"%@\": \"%@\" goes back as \"%@\"",
                   {taken, folderPath, NameOf(entry.destination), name});
         }
-        const std::optional<std::u16string> units = GetUnicodeString(name);
+        const std::optional<std::u16string> units = GetUnicodeString(WithSeparatorsSwapped(name));
         const FSObjectState before{item.device, item.inode, 0, 0};
         FSRef placed{};
         const OSErr moved = units ? FSMoveObjectSync(&item, &folder, &*units, &placed, 0) : bdNamErr;

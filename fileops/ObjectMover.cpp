@@ -48,7 +48,8 @@ OSErr PlaceItem(const FSRef* item, const FSRef* destination, FSRef* newItem, sig
         const std::optional<std::string> from = sourcePath ? std::optional(*sourcePath) : PathOfRef(item);
         const std::optional<std::string> into = destinationPath ? std::optional(*destinationPath) : PathOfRef(destination);
         if (finalName && from && into) {
-            RecordItemPlacing(copy, item, *from, *into, *finalName);
+            // The journal holds POSIX paths, in which a catalog name's '/' is a ':'.
+            RecordItemPlacing(copy, item, *from, *into, WithSeparatorsSwapped(*finalName));
         }
     }
     OSErr result = copy != 0 ? FSCopyObjectSync(item, destination, name, newItem, 0)

@@ -77,18 +77,19 @@ protected:
         return RunCorvane(arguments, UserEnvironment(dir / "home"));
     }
     // A folder with a bit of everything: names that clash with what the run makes, a subfolder, a
-    // comment, a package, a link, an invisible file and a name with a newline.
+    // comment, a package, a link, an invisible file, and names with a newline or a ':' (which the
+    // catalog shows as '/').
     void MakeFolder() {
         WriteFile(folder + "/report.pdf", "pdf");
-        WriteFile(folder + "/notes.txt", "notes");
-        WriteFile(folder + "/txt/notes.txt", "older notes");
-        WriteFile(folder + "/Sub/inner.txt", "inner");
+        WriteFile(folder + "/notes: draft.txt", "notes");
+        WriteFile(folder + "/txt/notes: draft.txt", "older notes");
+        WriteFile(folder + "/Sub/in:ner.txt", "inner");
         WriteFile(folder + "/line\nbreak.txt", "odd");
         WriteFile(folder + "/.hidden.txt", "hidden");
         WriteFile(folder + "/Tool.app/Contents/x", "x");
         fs::create_symlink("report.pdf", folder + "/link.pdf");
         if (UserXattrsSupported(folder)) {
-            SetXattr(folder + "/notes.txt", "user.xdg.comment", "keep me");
+            SetXattr(folder + "/notes: draft.txt", "user.xdg.comment", "keep me");
         }
         chmod((folder + "/report.pdf").c_str(), 0640);
         SetModified(folder + "/report.pdf", 981201600);
