@@ -31,12 +31,18 @@ struct ResolvedRef {
 OSErr ResolveFSRef(const FSRef* ref, ResolvedRef& resolved);
 
 /// Where the object of a reference was seen, without looking: its folder and name, and a status
-/// holding only its identity, kind, size and modification time as the reference saw them. For a caller whose next step opens the entry and checks it is
-/// that object anyway. fnfErr for a released reference.
+/// holding only its identity, kind, size and modification time as the reference saw them. For a
+/// caller whose next step opens the entry and checks it is that object anyway. fnfErr for a
+/// released reference.
 OSErr LocateFSRef(const FSRef* ref, ResolvedRef& located);
 
 /// The entry that FSPathMakeRefWithOptions finds for path, as it finds it.
 OSErr ResolvePath(const char* path, OptionBits options, ResolvedRef& entry);
+
+/// Where path's final entry is, as ResolvePath finds it but without reading that entry below a
+/// root: its folder and name, an empty status and no slot. For a caller whose next call on the
+/// entry reads it anyway.
+OSErr LocatePath(const char* path, ResolvedRef& entry);
 
 /// The held descriptor of the folder that a reference names, without looking at its name again:
 /// the folder object itself, wherever it is now. paramErr for a null pointer, fnfErr for a released

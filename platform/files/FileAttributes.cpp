@@ -27,9 +27,9 @@ OSErr FileAttributesAtPath(const std::string& path, FileAttributes* attributes) 
         return paramErr;
     }
     // The entry is found as every item is, never through a link on the way; only a final link is
-    // followed, for the dates of what it points to.
+    // followed, for the dates of what it points to, by the statx that reads the entry.
     ResolvedRef entry;
-    if (const OSErr status = ResolvePath(path.c_str(), kFSPathMakeRefDoNotFollowLeafSymlink, entry); status != noErr) {
+    if (const OSErr status = LocatePath(path.c_str(), entry); status != noErr) {
         return status;
     }
     struct statx info {};

@@ -48,8 +48,8 @@ bool HasDotComponent(std::string_view path) {
 }
 
 // Below a live root, one name at a time from the root's descriptor; no link is ever followed, so a
-// folder swapped for a link on the way is no folder.
-OSErr WalkBelowRoot(std::uint32_t slot, std::string_view rest, ResolvedRef& entry) {
+// folder swapped for a link on the way is no folder. The final entry is read unless readLeaf is false.
+OSErr WalkBelowRoot(std::uint32_t slot, std::string_view rest, ResolvedRef& entry, bool readLeaf = true) {
     int folder = -1;
     struct stat status {};
     if (const OSErr error = FSRefTableFolderAsSeen(slot, folder, &status); error != noErr) {
@@ -64,6 +64,10 @@ OSErr WalkBelowRoot(std::uint32_t slot, std::string_view rest, ResolvedRef& entr
         const std::string_view name = rest.substr(0, rest.find('/'));
         rest.remove_prefix(name.size());
         if (rest.find_first_not_of('/') == std::string_view::npos) {
+            if (!readLeaf) {
+                entry = ResolvedRef{folder, std::string(name), {}, kNoSlot};
+                return noErr;
+            }
             FSRef found{};
             if (const OSErr error = MakeChildFSRef(slot, folder, name, &found, status); error != noErr) {
                 return error;
@@ -149,7 +153,9 @@ OSErr FSPathMakeRef(const char* path, FSRef* ref, Boolean* isDirectory) {
     return FSPathMakeRefWithOptions(path, kFSPathMakeRefDefaultOptions, ref, isDirectory);
 }
 
-OSErr ResolvePath(const char* path, OptionBits options, ResolvedRef& entry) {
+namespace {
+
+OSErr FindPath(const char* path, OptionBits options, bool readLeaf, ResolvedRef& entry) {
     if (path == nullptr || (options & ~kFSPathMakeRefDoNotFollowLeafSymlink) != 0) {
         return paramErr;
     }
@@ -158,10 +164,20 @@ OSErr ResolvePath(const char* path, OptionBits options, ResolvedRef& entry) {
         // A root's own path is a folder someone names anew, which may be another folder by now.
         const std::uint32_t root = FSRefTableRootOf(path, rest);
         if (root != kNoSlot && rest.find_first_not_of('/') != std::string_view::npos) {
-            return WalkBelowRoot(root, rest, entry);
+            return WalkBelowRoot(root, rest, entry, readLeaf);
         }
     }
     return ResolveOutsideRoots(path, (options & kFSPathMakeRefDoNotFollowLeafSymlink) == 0, entry);
+}
+
+}  // namespace
+
+OSErr ResolvePath(const char* path, OptionBits options, ResolvedRef& entry) {
+    return FindPath(path, options, true, entry);
+}
+
+OSErr LocatePath(const char* path, ResolvedRef& entry) {
+    return FindPath(path, kFSPathMakeRefDoNotFollowLeafSymlink, false, entry);
 }
 
 OSErr FSPathMakeRefWithOptions(const char* path, OptionBits options, FSRef* ref, Boolean* isDirectory) {
