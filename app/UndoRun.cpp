@@ -169,7 +169,8 @@ private:
 std::optional<RunRecord> RunToUndo(const std::optional<std::string>& requested, std::string* why) {
     std::vector<RunRecord> runs = ListRuns();
     if (requested) {
-        const auto named = std::find_if(runs.begin(), runs.end(), [&](const RunRecord& run) { return run.id == *requested; });
+        const auto named =
+            std::find_if(runs.begin(), runs.end(), [&](const RunRecord& run) { return run.id == *requested; });
         return named != runs.end() ? std::optional(std::move(*named)) : ReadRun(*requested, why);
     }
     const auto last = std::find_if(runs.rbegin(), runs.rend(), [](const RunRecord& run) { return !run.undoes; });

@@ -46,7 +46,8 @@ OSErr PlaceItem(const FSRef* item, const FSRef* destination, FSRef* newItem, sig
     if (PlacementsRecorded()) {
         const std::optional<std::string> finalName = name ? UTF8FromUTF16(*name) : FSGetObjectName(item);
         const std::optional<std::string> from = sourcePath ? std::optional(*sourcePath) : PathOfRef(item);
-        const std::optional<std::string> into = destinationPath ? std::optional(*destinationPath) : PathOfRef(destination);
+        const std::optional<std::string> into =
+            destinationPath ? std::optional(*destinationPath) : PathOfRef(destination);
         if (finalName && from && into) {
             // The journal holds POSIX paths, in which a catalog name's '/' is a ':'.
             RecordItemPlacing(copy, item, *from, *into, WithSeparatorsSwapped(*finalName));

@@ -105,8 +105,9 @@ OSErr FSCompareFSRefs(const FSRef* ref1, const FSRef* ref2);
 
 /// The fields asked for in whichInfo, the catalog name (outName) and the parent folder (parentRef),
 /// each only when given. With no fields asked for, the name and the parent are the ones this process
-/// last saw, and only a released reference fails; any field is read from the object itself. The parent of a volume root is the volume root's own parent directory, and
-/// "/" is its own parent with the empty name. bdNamErr when the name is asked for and the POSIX name
+/// last saw, and only a released reference fails; any field is read from the object itself. The
+/// parent of a volume root is the volume root's own parent directory, and "/" is its own parent
+/// with the empty name. bdNamErr when the name is asked for and the POSIX name
 /// is not valid UTF-8; on any failure nothing is written.
 OSErr FSGetCatalogInfo(const FSRef* ref, FSCatalogInfoBitmap whichInfo, FSCatalogInfo* catalogInfo,
                        HFSUniStr255* outName, FSRef* parentRef);
