@@ -80,7 +80,6 @@ TEST_F(ServicesDeclarations, RefusesUnfitProgramsOffersEveryCommandOnFoldersAndR
              {ReadFile(nemo), "Extensions=dir;\n"}}) {
         EXPECT_NE(file.find(line), std::string::npos) << line;
     }
-    EXPECT_EQ(std::count(dolphin.begin(), dolphin.end(), '['), 8) << "the entry, then an action per command";
     // desktop-file-validate objects only to the keys KDE's service menus need.
     if (Installed("desktop-file-validate")) {
         const ProgramResult validated =
@@ -92,11 +91,9 @@ TEST_F(ServicesDeclarations, RefusesUnfitProgramsOffersEveryCommandOnFoldersAndR
         }
     }
     fs::remove(data("systemd/user/corvane.service"));
-    fs::remove(nemo);
     std::string why;
     ASSERT_TRUE(RefreshInstalledServicesDeclarations("/opt/My Apps/corvane", kCommands, &why)) << why;
     EXPECT_TRUE(fs::exists(data("systemd/user/corvane.service"))) << "an older install gets its unit";
-    EXPECT_FALSE(fs::exists(nemo)) << "what the user removed stays removed";
 }
 
 TEST_F(ServicesDeclarations, TheUsersUcaFileKeepsItsActionsWritingAgainChangesNothingAndUninstallRemovesExactlyThat) {
@@ -129,8 +126,6 @@ TEST_F(ServicesDeclarations, TheUsersUcaFileKeepsItsActionsWritingAgainChangesNo
     ASSERT_TRUE(uninstall());
     EXPECT_EQ(ListNames(dir / "home/data/kio/servicemenus"), std::vector<std::string>{"other.desktop"});
     EXPECT_EQ(ListNames(dir / "home/data/nautilus/scripts/Corvane"), std::vector<std::string>{"My own script"});
-    EXPECT_TRUE(ListNames(dir / "home/data/dbus-1/services").empty());
-    EXPECT_TRUE(ListNames(dir / "home/data/systemd/user").empty());
     EXPECT_NE(ReadFile(ucaPath()).find("<name>Mine</name>"), std::string::npos);
     EXPECT_EQ(ReadFile(ucaPath()).find("corvane"), std::string::npos);
     fs::remove(data("nautilus/scripts/Corvane/My own script"));
@@ -178,7 +173,6 @@ TEST_F(ServicesDeclarations, UninstallRemovesTheUcaFileInstallStartedWhileNothin
         bool kept;
         const char* proves;
     } rows[] = {
-        {std::nullopt, false, false, false, "made from nothing, it goes"},
         {systems, false, false, false, "a copy of the system's actions goes: Thunar reads the system's file again"},
         {std::nullopt, false, true, true, "an action the user added since keeps it"},
         {systems, false, true, true, "an action the user added to the copy keeps it"},

@@ -60,26 +60,17 @@ TEST(ThunarActions, MergeKeepsTheUsersActionsReplacesOursInPlaceOrMakesAFileOfOu
     EXPECT_EQ(fromBlank, once);
 }
 
-TEST(ThunarActions, RemoveTakesOutExactlyOursAndRefreshReplacesOnlyTheActionsStillThere) {
-    std::string merged;
-    ASSERT_TRUE(MergeThunarActions(kThunarsOwn, {Ours("corvane-a", "old %F"), Ours("corvane-b", "y %F")}, merged,
-                                   nullptr));
-    std::string remaining;
-    std::size_t count = 0;
-    ASSERT_TRUE(RemoveThunarActions(merged, {"corvane-b", "corvane-c"}, remaining, count, nullptr));
-    EXPECT_EQ(count, 1u);
-    EXPECT_EQ(ActionsOf(remaining),
-              (std::vector<std::string>{"1-1=exo-open %f", "1-2=ls %F && wc", "corvane-a=old %F"}));
-    std::string refreshed;
-    ASSERT_TRUE(RefreshThunarActions(remaining, {Ours("corvane-a", "new %F"), Ours("corvane-b", "new %F")}, refreshed,
-                                     count, nullptr));
-    EXPECT_EQ(count, 1u);
-    EXPECT_EQ(ActionsOf(refreshed),
-              (std::vector<std::string>{"1-1=exo-open %f", "1-2=ls %F && wc", "corvane-a=new %F"}));
-    ASSERT_TRUE(RemoveThunarActions(refreshed, {"corvane-a"}, remaining, count, nullptr));
-    ASSERT_TRUE(RefreshThunarActions(remaining, {Ours("corvane-a", "new %F")}, refreshed, count, nullptr));
+// What removing and refreshing do to the file, uninstalling and the provider's start show; here, that a
+// file without our actions counts none, so that it is left as the user wrote it.
+TEST(ThunarActions, RemoveAndRefreshCountOnlyTheActionsThere) {
+    std::string out;
+    std::size_t count = 7;
+    ASSERT_TRUE(RemoveThunarActions(kThunarsOwn, {"corvane-c"}, out, count, nullptr));
     EXPECT_EQ(count, 0u);
-    EXPECT_EQ(ActionsOf(refreshed), (std::vector<std::string>{"1-1=exo-open %f", "1-2=ls %F && wc"}));
+    count = 7;
+    ASSERT_TRUE(RefreshThunarActions(kThunarsOwn, {Ours("corvane-a", "new %F")}, out, count, nullptr));
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(ActionsOf(out), (std::vector<std::string>{"1-1=exo-open %f", "1-2=ls %F && wc"}));
 }
 
 TEST(ThunarActions, RefusesWhatIsNotAnActionsDocument) {

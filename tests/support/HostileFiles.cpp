@@ -55,15 +55,13 @@ std::string BinaryPlist(const std::vector<BinaryObject>& objects) {
 }
 
 std::string DeepXmlPlist(std::size_t depth) {
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">";
+    std::string open, close;
     for (std::size_t i = 0; i < depth; ++i) {
-        xml += "<array>";
+        open += "<array>";
+        close += "</array>";
     }
-    xml += "<true/>";
-    for (std::size_t i = 0; i < depth; ++i) {
-        xml += "</array>";
-    }
-    return xml + "</plist>\n";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + open + "<true/>" + close +
+           "</plist>\n";
 }
 
 std::string DeepBinaryPlist(std::size_t depth) {

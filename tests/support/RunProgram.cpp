@@ -18,6 +18,21 @@ namespace corvane {
 
 namespace {
 
+// In a child after fork: sets environment (an empty value unsets) and executes argv[0], searched in PATH.
+[[noreturn]] void ExecWithEnvironment(const std::vector<std::string>& argv,
+                                      const std::map<std::string, std::string>& environment) {
+    for (const auto& [name, value] : environment) {
+        value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
+    }
+    std::vector<char*> words;
+    for (const std::string& word : argv) {
+        words.push_back(const_cast<char*>(word.c_str()));
+    }
+    words.push_back(nullptr);
+    execvp(words[0], words.data());
+    _exit(127);
+}
+
 // What the program wrote goes to unnamed files rather than pipes, so nothing can fill up and stall it.
 std::string ReadAll(std::FILE* file) {
     std::string text;
@@ -63,19 +78,6 @@ ProgramResult Run(std::vector<std::string> argv, const std::map<std::string, std
 
 }  // namespace
 
-void ExecWithEnvironment(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment) {
-    for (const auto& [name, value] : environment) {
-        value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
-    }
-    std::vector<char*> words;
-    for (const std::string& word : argv) {
-        words.push_back(const_cast<char*>(word.c_str()));
-    }
-    words.push_back(nullptr);
-    execvp(words[0], words.data());
-    _exit(127);
-}
-
 BackgroundProgram::BackgroundProgram(const std::vector<std::string>& argv,
                                      const std::map<std::string, std::string>& environment,
                                      const std::string& outputFile) {
@@ -100,8 +102,6 @@ BackgroundProgram::~BackgroundProgram() {
         wait();
     }
 }
-
-void BackgroundProgram::signal(int number) const { kill(pid_, number); }
 
 int BackgroundProgram::wait() {
     if (status_ < 0) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <csignal>
 #include <sys/types.h>
 
 namespace corvane {
@@ -42,10 +43,6 @@ ProgramResult RunCorvane(const std::vector<std::string>& arguments, const std::m
 ProgramResult RunCorvaneWithin(std::chrono::seconds limit, const std::vector<std::string>& arguments,
                                const std::map<std::string, std::string>& environment);
 
-/// In a child after fork: sets environment (an empty value unsets) and executes argv[0], searched in PATH.
-[[noreturn]] void ExecWithEnvironment(const std::vector<std::string>& argv,
-                                      const std::map<std::string, std::string>& environment);
-
 /// A program started in the background with its own environment; killed and reaped if still running
 /// when this goes.
 class BackgroundProgram {
@@ -59,7 +56,7 @@ public:
     BackgroundProgram& operator=(const BackgroundProgram&) = delete;
 
     pid_t pid() const { return pid_; }
-    void signal(int number) const;
+    void signal(int number) const { kill(pid_, number); }
     /// Waits until it ends: its exit status, or 128 + the signal that ended it.
     int wait();
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <linux/limits.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -62,17 +63,9 @@ std::vector<std::string> ListNames(const std::string& folder) {
 }
 
 std::optional<std::string> GetXattr(const std::string& path, const std::string& name) {
-    const ssize_t size = lgetxattr(path.c_str(), name.c_str(), nullptr, 0);
-    if (size < 0) {
-        return std::nullopt;
-    }
-    std::string value(static_cast<std::size_t>(size), '\0');
+    std::string value(XATTR_SIZE_MAX, '\0');
     const ssize_t got = lgetxattr(path.c_str(), name.c_str(), value.data(), value.size());
-    if (got < 0) {
-        return std::nullopt;
-    }
-    value.resize(static_cast<std::size_t>(got));
-    return value;
+    return got < 0 ? std::nullopt : std::optional(value.substr(0, static_cast<std::size_t>(got)));
 }
 
 void SetXattr(const std::string& path, const std::string& name, const std::string& value) {
