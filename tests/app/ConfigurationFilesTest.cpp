@@ -1,13 +1,8 @@
 // Configuration files: every reader and writer uses the same base directories, whatever HOME and the XDG
 // variables say; and a hostile file there (a FIFO, a device, huge, nested, cut short, junk) is named and passed.
 
-#include "desktop/ServicesDeclarations.h"
-#include "platform/prefs/Preferences.h"
-#include "platform/types/InternetConfig.h"
-#include "platform/types/TypeDatabase.h"
 #include "support/HostileFiles.h"
 #include "support/RunProgram.h"
-#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 using namespace corvane;
@@ -74,36 +69,7 @@ protected:
 
 }  // namespace
 
-// Only the names are asked for here, where HOME is set; without it the user database's home is asked
-// for, which only the test below can make the test's own.
-TEST(BaseDirectoryUsers, EveryFileIsNamedAndReadUnderTheSameHome) {
-    TempDir dir;
-    ScopedEnvironment environment;
-    environment.set("HOME", dir / "home");
-    environment.set("XDG_DATA_DIRS", dir / "system");
-    const std::string home = dir / "home";
-    const std::string mapping = home + "/.config/corvane/extension-mapping.plist";
-    WriteFile(mapping, "<plist><array/></plist>");
-    WriteFile(home + "/.local/share/mime/globs2", "50:application/x-corvane-probe:*.probe\n");
-    for (const std::string xdgValue : {"relative/folder", ""}) {
-        SCOPED_TRACE("XDG homes \"" + xdgValue + "\"");
-        environment.set("XDG_CONFIG_HOME", xdgValue);
-        environment.set("XDG_DATA_HOME", xdgValue);
-        EXPECT_EQ(PreferencesFilePath(kCorvanePreferenceDomain),
-                  home + "/.config/corvane/" + kCorvanePreferenceDomain + ".plist");
-        EXPECT_EQ(ThunarActionsFilePath(), home + "/.config/Thunar/uca.xml");
-        for (const ServicesDeclarationFile& file : ServicesDeclarationFiles("/opt/corvane", kCommands)) {
-            EXPECT_TRUE(file.path.starts_with(home + "/.local/share/")) << file.path;
-        }
-        EXPECT_EQ(ICMappingFilePath(), std::optional<std::string>(mapping));
-        ASSERT_EQ(LoadTypeDatabase(), noErr);
-        const auto probe = UTTypeCreatePreferredIdentifierForTag(kUTTagClassFilenameExtension, "probe");
-        EXPECT_EQ(UTTypeCopyPreferredTagWithClass(probe, kUTTagClassMIMEType),
-                  std::optional<std::string>("application/x-corvane-probe"));
-    }
-}
-
-TEST_F(BaseDirectoriesAgree, DefaultsAndInstallServicesWriteUnderTheUserDatabaseHome) {
+TEST_F(BaseDirectoriesAgree, EveryFileIsWrittenAndReadUnderTheUserDatabaseHome) {
     const ProgramResult defaults = run(CORVANE_BINARY, {"defaults", "write", "RecurseFolders", "-bool", "true"});
     ASSERT_EQ(defaults.exitStatus, 0) << defaults.err;
     const ProgramResult install = run(CORVANE_BINARY, {"install-services"});
@@ -116,6 +82,15 @@ TEST_F(BaseDirectoriesAgree, DefaultsAndInstallServicesWriteUnderTheUserDatabase
     EXPECT_TRUE(fs::is_regular_file(dir / "home/.local/share/dbus-1/services/com.fernwick.Corvane.service"));
     const ProgramResult read = run(CORVANE_BINARY, {"defaults", "read", "RecurseFolders"});
     EXPECT_EQ(read.out, "1\n") << read.err;
+    // The commands read the user's extension mapping and MIME types there too.
+    WriteFile(dir / "home/.config/corvane/extension-mapping.plist", "<plist><array><dict><key>extension</key>"
+              "<string>.probe</string><key>file type</key><string>PRBE</string></dict></array></plist>");
+    WriteFile(dir / "home/.local/share/mime/globs2", "50:application/x-corvane-probe:*.probe\n");
+    WriteFile(dir / "Folder/a.probe", "p");
+    for (const char* command : {"Aggregate Files by File Type", "Aggregate Files by Mime Type"}) {
+        run(CORVANE_BINARY, {"run", command, dir / "Folder"});
+    }
+    EXPECT_EQ(ListNames(dir / "Folder"), (Names{"PRBE", "a.probe", "application:x-corvane-probe"}));
 }
 
 TEST_F(HostileConfiguration, EachFileReadAtStartUpIsNamedOnceAndTheRunGoesOn) {

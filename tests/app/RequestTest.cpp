@@ -134,11 +134,12 @@ TEST_F(FolderWalk, PostOrderDepthFirstInListingOrderPastDotFoldersAndPackages) {
 
 TEST_F(FolderWalk, PreferenceIsReadAfreshAtEveryFolder) {
     std::vector<std::string> lines;
-    // Turn recursion off as soon as the first folder has been grouped, as another process would.
+    // Another process turns recursion off on disk as soon as the first folder has been grouped.
     const LogSink previous = SetLogSink([&](const std::string& line, LogPriority) {
         lines.push_back(line);
         if (line.starts_with("Moved ") && RecurseFolders()) {
-            SetRecursion(PreferenceValue{false});
+            const std::map<std::string, std::string> sameConfiguration{{"XDG_CONFIG_HOME", dir / "config"}};
+            RunCorvane({"defaults", "write", "RecurseFolders", "-bool", "false"}, sameConfiguration);
         }
     });
     fold_folder(&a);

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <regex>
 
 #include "platform/base/FileDescriptors.h"
 #include "support/RunProgram.h"
@@ -21,9 +20,6 @@ protected:
     ProgramResult corvane(const std::vector<std::string>& arguments, const std::vector<std::string>& launcher = {},
                           const std::string& program = CORVANE_BINARY) {
         return RunCorvane(arguments, UserEnvironment(dir / "home"), launcher, program);
-    }
-    ProgramResult byExtension(const std::string& folder) {
-        return corvane({"run", "Aggregate Files by Extension", folder});
     }
     TempDir dir;
 };
@@ -40,40 +36,6 @@ std::string CouldNotBeMoved(const std::string& file, const std::string& folder) 
 }
 
 }  // namespace
-
-TEST_F(RunCommand, GroupsVisibleFilesByExtensionLogsEachStepAndNeverOverwrites) {
-    WriteFile(dir / "Downloads/report.pdf", "pdf bytes");
-    WriteFile(dir / "Downloads/photo.JPG", "jpeg bytes");
-    WriteFile(dir / "Downloads/notes", "no extension");
-    WriteFile(dir / "Downloads/.hidden.txt", "hidden");
-    const bool xattrs = UserXattrsSupported(dir.path());
-    const std::string comment = "r\xc3\xa9sum\xc3\xa9 \xf0\x9f\x93\x81";
-    if (xattrs) {
-        SetXattr(dir / "Downloads/report.pdf", "user.xdg.comment", comment);
-    }
-    const ProgramResult result = byExtension(dir / "Downloads");
-    EXPECT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_EQ(ReadFile(dir / "Downloads/pdf/report.pdf"), "pdf bytes");
-    EXPECT_EQ(ReadFile(dir / "Downloads/JPG/photo.JPG"), "jpeg bytes");
-    if (xattrs) {
-        EXPECT_EQ(GetXattr(dir / "Downloads/pdf/report.pdf", "user.xdg.comment"), comment);
-    }
-    EXPECT_EQ(ListNames(dir / "Downloads"), (Names{".hidden.txt", "JPG", "notes", "pdf", "photo.JPG", "report.pdf"}));
-    const std::vector<std::string> lines = result.logLines();
-    EXPECT_EQ(lines.front(), "Aggregating folder Downloads");
-    EXPECT_TRUE(Contains(lines, "Moving: " + dir / "Downloads/report.pdf"));
-    EXPECT_TRUE(Contains(lines, "Moved \"report.pdf\" to \"pdf\""));
-    EXPECT_EQ(lines.size(), 5u) << result.err;
-
-    WriteFile(dir / "Downloads/report.pdf", "second");
-    byExtension(dir / "Downloads");
-    const Names names = ListNames(dir / "Downloads/pdf");
-    ASSERT_EQ(names.size(), 2u);
-    EXPECT_EQ(ReadFile(dir / "Downloads/pdf/report.pdf"), "pdf bytes");
-    EXPECT_TRUE(std::regex_match(names[0], std::regex("report - [0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\.pdf")))
-        << names[0];
-    EXPECT_EQ(ReadFile(dir / ("Downloads/pdf/" + names[0])), "second");
-}
 
 // Usage errors exit with 2 and name what was wrong; folder names may look like options after "--".
 TEST_F(RunCommand, TheCommandLineAndTheDefaultsRoundTrip) {
@@ -157,7 +119,7 @@ TEST_F(RunCommand, OddNamesAndEntriesAreLoggedAsTextAndNothingIsLostOrPlacedThro
         WriteFile(dir / ("Folder/a." + key), key);
         ASSERT_EQ(symlink(target.c_str(), (dir / ("Folder/" + key)).c_str()), 0);
     }
-    const ProgramResult result = byExtension(dir / "Folder");
+    const ProgramResult result = corvane({"run", "Aggregate Files by Extension", dir / "Folder"});
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(ReadFile(dir / "Folder/txt/100%d %@ done.txt"), "percent");
     EXPECT_EQ(ReadFile(dir / "Folder/txt/two\nlines.txt"), "newline");
@@ -182,24 +144,6 @@ TEST_F(RunCommand, OddNamesAndEntriesAreLoggedAsTextAndNothingIsLostOrPlacedThro
         EXPECT_TRUE(Contains(lines, CouldNotBeMoved(dir / ("Folder/a." + key), dir / ("Folder/" + key)))) << key;
     }
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "An error occurred: -1407"), 3) << result.err;
-}
-
-TEST_F(RunCommand, AFolderTheUserMayNotWriteLosesNothing) {
-    if (geteuid() != 0) {
-        GTEST_SKIP() << "dropping to uid 65534 needs root";
-    }
-    WriteFile(dir / "Folder/a.txt", "x");
-    std::filesystem::create_directories(dir / "Folder/txt");
-    std::filesystem::create_directories(dir / "home");
-    chmod(dir.path().c_str(), 0755);
-    // The build folder may lie where that user cannot reach; a copy of the program beside the test data can.
-    std::filesystem::copy_file(CORVANE_BINARY, dir / "corvane");
-    const std::vector<std::string> asNobody{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
-    const ProgramResult result =
-        corvane({"run", "Aggregate Files by Extension", dir / "Folder"}, asNobody, dir / "corvane");
-    EXPECT_TRUE(ListNames(dir / "Folder/txt").empty());
-    EXPECT_EQ(ReadFile(dir / "Folder/a.txt"), "x");
-    EXPECT_TRUE(Contains(result.logLines(), "An error occurred: -5000")) << result.err;
 }
 
 // So few descriptors that a walk keeping open every folder it has passed runs out among the siblings,

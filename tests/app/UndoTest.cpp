@@ -116,7 +116,6 @@ TEST_F(Undo, EveryCommandIsPreviewedStepByStepAndTakenBackExactly) {
         EXPECT_TRUE(ListNames(journals).empty()) << "a dry run journals nothing";
         ASSERT_EQ(corvane({"run", command, folder}).exitStatus, 0);
         const std::string steps = JournaledSteps(journals);
-        EXPECT_NE(steps, "");
         // The summary that follows the steps starts with the folder.
         EXPECT_EQ(dry.out.substr(0, dry.out.find(folder + ": ")), steps) << "the dry run said what the run then did";
         const ProgramResult undo = corvane({"undo"});
