@@ -147,24 +147,42 @@ int RenameNoReplace(int fromFolder, const char* fromName, int toFolder, const ch
         return 0;
     }
     // A folder cannot be linked: claim the name with an empty folder of our own, which the folder
-    // may then take the place of; anything put into it meanwhile makes the rename fail.
+    // may then take the place of; anything put into it meanwhile makes the rename fail. A record of
+    // the claim lets a later run free the name when this one is killed before the rename.
     if (!FileSystemHas(device, kFolderOverEmpty)) {
         return ENOTSUP;
     }
-    if (mkdirat(toFolder, toName, 0700) != 0) {
+    InPlaceRecord claim;
+    if (OpenInPlaceRecord(toFolder, toName, claim) != noErr) {
         return errno;
     }
-    if (renameat(fromFolder, fromName, toFolder, toName) != 0) {
+    if (mkdirat(toFolder, toName, 0700) != 0) {
+        const int error = errno;
+        CloseInPlaceRecord(toFolder, claim);
+        return error;
+    }
+    struct stat claimed {};
+    // Unrecorded, the claim could not be told from a folder that took its place.
+    if (fstatat(toFolder, toName, &claimed, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !RecordInPlaceEntry(claim, claimed.st_ino, RecordedEntry::nameClaim)) {
         const int error = errno;
         unlinkat(toFolder, toName, AT_REMOVEDIR);
-        // fusefat never puts a folder in the place of another: it can only be copied there.
-        if (error != EPERM || !OwnEntry(fromFolder, fromName)) {
-            return error;
-        }
-        FileSystemLacks(device, kFolderOverEmpty);
-        return ENOTSUP;
+        CloseInPlaceRecord(toFolder, claim);
+        return error;
     }
-    return 0;
+    if (renameat(fromFolder, fromName, toFolder, toName) == 0) {
+        CloseInPlaceRecord(toFolder, claim);
+        return 0;
+    }
+    const int error = errno;
+    unlinkat(toFolder, toName, AT_REMOVEDIR);
+    CloseInPlaceRecord(toFolder, claim);
+    // fusefat never puts a folder in the place of another: it can only be copied there.
+    if (error != EPERM || !OwnEntry(fromFolder, fromName)) {
+        return error;
+    }
+    FileSystemLacks(device, kFolderOverEmpty);
+    return ENOTSUP;
 }
 
 OSErr OpenInPlaceRecord(int folder, const std::string& entryName, InPlaceRecord& record) {
@@ -180,18 +198,21 @@ OSErr OpenInPlaceRecord(int folder, const std::string& entryName, InPlaceRecord&
     }
     LockTemporary(record.fd.get());
     const std::string text = entryName + '\0';
-    if (write(record.fd.get(), text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+    if (!WriteAll(record.fd.get(), text)) {
         const int error = errno;
         CloseInPlaceRecord(folder, record);
+        errno = error;
         return OSErrFromErrno(error);
     }
     return noErr;
 }
 
-void RecordInPlaceEntry(const InPlaceRecord& record, ino_t inode) {
-    const std::string text = std::to_string(inode);
-    // A record left without its inode still lets the entry go while it is empty.
-    (void)!write(record.fd.get(), text.data(), text.size());
+bool RecordInPlaceEntry(const InPlaceRecord& record, ino_t inode, RecordedEntry kind) {
+    std::string text = std::to_string(inode);
+    if (kind == RecordedEntry::nameClaim) {
+        text += kClaimMark;
+    }
+    return WriteAll(record.fd.get(), text);
 }
 
 void CloseInPlaceRecord(int folder, InPlaceRecord& record) {

@@ -132,8 +132,9 @@ bool IsEmpty(int folder, const std::string& entry, const struct stat& status) {
     return inner.valid() && ReadFolderNames(inner.get(), names) == 0 && names.empty();
 }
 
-// The entry that an abandoned in-place record names: removed while it is the one recorded, or,
-// when its maker was killed before it could record which one, while it is still empty.
+// The entry that an abandoned in-place record names: removed while it is the one recorded (a claim
+// on a name only while it is still empty, since what took its place is no longer it), or, when its
+// maker was killed before it could record which one, while it is still empty.
 void RemoveRecordedEntry(int folder, int record) {
     char text[512];
     const ssize_t got = pread(record, text, sizeof text - 1, 0);
@@ -144,13 +145,16 @@ void RemoveRecordedEntry(int folder, int record) {
     text[got] = '\0';
     const std::string entry(static_cast<const char*>(text), end);
     unsigned long long inode = 0;
-    const bool recorded = std::sscanf(end + 1, "%llu", &inode) == 1;
+    int used = 0;
+    const bool recorded = std::sscanf(end + 1, "%llu%n", &inode, &used) == 1;
+    const bool claim = recorded && std::string_view(end + 1 + used) == kClaimMark;
     struct stat status {};
     if (entry.find('/') != std::string::npos || entry == "." || entry == ".." ||
         fstatat(folder, entry.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         return;
     }
-    if (recorded ? status.st_ino == inode : IsEmpty(folder, entry, status)) {
+    if (recorded && !claim ? status.st_ino == inode
+                           : (!recorded || status.st_ino == inode) && IsEmpty(folder, entry, status)) {
         RemoveTree(folder, entry, true);
     }
 }

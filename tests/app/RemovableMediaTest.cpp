@@ -184,9 +184,19 @@ TEST_P(RemovableMedia, EveryCommandAndARunKilledInTheMiddleOfALargeCopyOnTheCard
     WriteFile(folder + "/Album.app/cover", "cover");
     WriteFile(folder + "/Clip.app/video", big);
     BackgroundProgram run({CORVANE_BINARY, "run", kCommands[0], folder}, UserEnvironment(dir / "home"), "/dev/null");
-    // Killed once the copy has begun: a listing, unlike a file's size, is never cached by FUSE.
-    WaitUntil([&] { return fs::is_directory(folder + "/app") && !TemporariesUnder(folder + "/app").empty(); });
-    usleep(100000);
+    // Killed as soon as the large file's copy is seen, which is long before it can be complete: a
+    // listing, unlike a file's size, is never cached by FUSE.
+    const auto copyBegun = [&] {
+        std::error_code error;
+        for (fs::recursive_directory_iterator entry(folder + "/app", error), end; !error && entry != end;
+             entry.increment(error)) {
+            if (entry->path().filename() == "video") {
+                return true;
+            }
+        }
+        return false;
+    };
+    WaitUntil(copyBegun);
     run.signal(SIGKILL);
     run.wait();
     if (TemporariesUnder(folder).empty()) {

@@ -57,16 +57,21 @@ int RenameNoReplace(int fromFolder, const char* fromName, int toFolder, const ch
 /// (FAT, exFAT), or no rename of a folder onto an empty one for a folder (fusefat).
 bool CopiesMadeInPlace(dev_t device, bool isFolder);
 
-/// Where an entry can only be made under its final name (CopiesMadeInPlace), a record of it under a
+/// Where an entry can only be made under its final name (CopiesMadeInPlace), or a folder's final
+/// name is claimed by an empty folder before a rename (RenameNoReplace), a record of it under a
 /// temporary name of ours, locked while it is open: the entry's name, then its inode once it is
-/// made. A later run that finds the record abandoned removes that entry with it, as the partial
-/// copy it is. Opened before the entry is made, closed (removed) as soon as the entry is complete.
+/// made. A later run that finds the record abandoned removes that entry with it while it is the
+/// one recorded: a partial copy, or a claim that is still empty. Without its inode, the entry goes
+/// only while it is empty. Opened before the entry is made, closed (removed) as soon as the entry
+/// is complete; OpenInPlaceRecord leaves errno set when it fails, RecordInPlaceEntry when it
+/// returns false.
 struct InPlaceRecord {
     UniqueFd fd;
     std::string name;
 };
+enum class RecordedEntry { partialCopy, nameClaim };
 OSErr OpenInPlaceRecord(int folder, const std::string& entryName, InPlaceRecord& record);
-void RecordInPlaceEntry(const InPlaceRecord& record, ino_t inode);
+bool RecordInPlaceEntry(const InPlaceRecord& record, ino_t inode, RecordedEntry kind = RecordedEntry::partialCopy);
 void CloseInPlaceRecord(int folder, InPlaceRecord& record);
 
 /// Removes the entry name in folder and, for a folder, everything in it; a link is removed, never

@@ -13,6 +13,8 @@ constexpr std::string_view kTemporaryPrefix = ".corvane-";
 
 /// The end of the name of a record of an entry made in place (see InPlaceRecord).
 constexpr std::string_view kInPlaceRecordSuffix = ".inplace";
+/// What follows the inode in the record of a folder's claim on a name (RecordedEntry::nameClaim).
+constexpr std::string_view kClaimMark = " claim";
 
 /// A fresh temporary name: the prefix, this process's identity (machine, boot, process id and
 /// start time), random text and suffix.

@@ -1,11 +1,16 @@
 // Named temporaries after a crash: what a killed process left is removed by a later run, and never
 // what a live process is still writing.
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 
 #include <algorithm>
+#include <cstddef>
 
 #include "platform/files/AutoreleasePool.h"
 #include "platform/files/Files.h"
@@ -14,6 +19,8 @@
 #include "support/WithheldFeatures.h"
 
 using namespace corvane;
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -84,6 +91,36 @@ std::string BeginInPlaceCopy(const std::string& folder, const std::string& entry
     return "recorded";
 }
 
+// Has the kernel kill this process at its first call of either system call: a run killed at an
+// exact moment.
+bool KilledAtFirstCallOf(long call, long orCall) {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<std::uint32_t>(call), 1, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<std::uint32_t>(orCall), 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) == 0;
+}
+
+// Copies or moves a folder on a file system without RENAME_NOREPLACE, in a child killed at the first
+// call of either system call; true when it was killed.
+bool KilledWhilePlacing(const std::string& folder, const std::string& into, bool move, long call, long orCall) {
+    return RunInChild([&] {
+        WithholdFileSystemFeatures(kRenameNoReplace);
+        const AutoreleasePool pool;
+        const FSRef item = EntryRef(folder), destination = EntryRef(into);
+        if (!KilledAtFirstCallOf(call, orCall)) {
+            return 1;
+        }
+        return int{move ? FSMoveObjectSync(&item, &destination, nullptr, nullptr, 0)
+                        : FSCopyObjectSync(&item, &destination, nullptr, nullptr, 0)};
+    }) == 300;
+}
+
 void RemoveAbandonedTemporariesIn(const std::string& folder) {
     const int at = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     RemoveAbandonedTemporaries(at);
@@ -136,4 +173,31 @@ TEST(TemporaryOwners, AKilledInPlaceCopyGoesWithItsRecordUnlessItWasReplaced) {
     RemoveAbandonedTemporariesIn(dir.path());
     EXPECT_EQ(ListNames(dir.path()), Names{"movie.mov"}) << "no record and no partial copy left";
     EXPECT_EQ(ReadFile(dir / "movie.mov"), "someone's movie");
+}
+
+// Without RENAME_NOREPLACE a folder's name is claimed by an empty folder, which the folder then takes
+// the place of. A run killed before that rename leaves its claim, which the next run removes unless
+// someone has put something into it since; one killed after it leaves the folder in its place, even
+// an empty one, which stays.
+TEST(TemporaryOwners, AKilledRunsClaimOnAFolderNameGoesWhatTookItsPlaceStays) {
+    const TempDir dir;
+    WriteFile(dir / "from/Clip.app/video", "video");
+    WriteFile(dir / "from/Notes.app/notes", "notes");
+    fs::create_directories(dir / "from/Empty.app");
+    fs::create_directories(dir / "to");
+    for (const char* name : {"Clip.app", "Notes.app"}) {
+        ASSERT_TRUE(KilledWhilePlacing(dir / ("from/" + std::string(name)), dir / "to", false, SYS_renameat, SYS_renameat2));
+        ASSERT_TRUE(fs::is_empty(dir / ("to/" + std::string(name)))) << "the claim";
+    }
+    WriteFile(dir / "to/Notes.app/mine", "someone's");
+    ASSERT_TRUE(KilledWhilePlacing(dir / "from/Empty.app", dir / "to", true, SYS_unlinkat, SYS_unlink));
+    ASSERT_FALSE(fs::exists(dir / "from/Empty.app")) << "moved, its record not yet removed";
+    EXPECT_EQ(ListNames(dir / "to").size(), 8U) << "two claims, two copies, the moved folder, three records";
+    RemoveAbandonedTemporariesIn(dir / "to");
+    EXPECT_EQ(ListNames(dir / "to"), (Names{"Empty.app", "Notes.app"}));
+    EXPECT_EQ(ListNames(dir / "to/Notes.app"), Names{"mine"});
+    const AutoreleasePool pool;
+    const FSRef clip = EntryRef(dir / "from/Clip.app"), to = EntryRef(dir / "to");
+    ASSERT_EQ(FSCopyObjectSync(&clip, &to, nullptr, nullptr, 0), noErr) << "the name is free again";
+    EXPECT_EQ(ReadFile(dir / "to/Clip.app/video"), "video");
 }
